@@ -13,9 +13,11 @@
 // never touched.
 #pragma once
 
-#include <array>
+#include <nettle/arcfour.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,9 +34,9 @@ std::string ComputeVerifier(std::string_view password);
 // True when two verifiers are equal without regard to ASCII letter case.
 bool VerifiersMatch(std::string_view stored, std::string_view computed);
 
-// The key of one password. Holds the RC4 state after key scheduling, the
-// verifier and a small cache of page streams; every byte of it is wiped when
-// the key is destroyed. Not thread-safe.
+// The key of one password: the RC4 state after key scheduling, the verifier
+// and a small cache of page streams. Every byte of it is wiped when the key
+// is destroyed. Not thread-safe.
 class TableKey {
  public:
   explicit TableKey(std::string_view password);
@@ -43,29 +45,34 @@ class TableKey {
   TableKey& operator=(const TableKey&) = delete;
 
   const std::string& verifier() const { return verifier_; }
-  // Same password bytes (compared through the key material).
+  // True when both keys come from the same password bytes.
   bool SameAs(const TableKey& other) const;
 
-  // XORs, in place, n bytes that lie at file offset `offset`.
+  // XORs, in place, n bytes that lie at file offset `offset`. Bytes before
+  // offset 4 are left as they are.
   void Apply(uint64_t offset, uint8_t* data, size_t n);
 
- private:
-  struct Page;
-  const uint8_t* PageStream(uint64_t page);
+  // The page word W(k) and the 4096 stream bytes of page k (exposed for tests).
   uint32_t PageWord(uint64_t page);
+  const uint8_t* PageStream(uint64_t page);
 
-  std::array<uint8_t, 256> state_{};  // RC4 permutation after key scheduling
+ private:
+  struct Page {
+    uint64_t number;
+    std::vector<uint8_t> stream;
+  };
+
+  arcfour_ctx scheduled_{};  // the state after key scheduling, never advanced
+  arcfour_ctx generator_{};  // continues `words_`
+  std::vector<uint8_t> words_;  // key-state output bytes generated so far
   std::string verifier_;
-  std::vector<uint8_t> words_;         // RC4 output bytes generated so far
-  std::array<uint8_t, 256> gen_s_{};   // generator continuing words_
-  uint8_t gen_i_ = 0, gen_j_ = 0;
-  std::vector<std::unique_ptr<Page>> pages_;  // most recently used first
+  std::list<Page> pages_;  // most recently used first
 };
 
-// MakeTableKey: an empty password gives no key at all.
+// An empty password gives no key at all.
 std::shared_ptr<TableKey> MakeTableKey(std::string_view password);
 
-// ApplyPageCipher with an optional key: no key leaves the bytes unchanged.
+// Applies the page cipher with an optional key; no key changes nothing.
 inline void ApplyPageCipher(TableKey* key, uint64_t offset, uint8_t* data, size_t n) {
   if (key != nullptr) key->Apply(offset, data, n);
 }

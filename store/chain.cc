@@ -1,0 +1,281 @@
+// Block chains of the companion file.
+//
+// Writes are ordered so that a process killed at any moment leaves no block
+// both on the free list and in a chain: the companion header (free list and
+// block count) is written before the blocks taken from it, and the blocks of
+// a chain are written from its last to its first, so that a block is linked
+// only once it holds its data. The bytes of a finished write are the same as
+// with any other order. A damaged chain (a cycle, a block number outside the
+// file, a used count above 500) fails with -59 before anything is written.
+#include <algorithm>
+#include <cstring>
+
+#include "store/errors.h"
+#include "store/table.h"
+
+namespace tarvok::store {
+
+// The companion header under its lock, read once on first need and written
+// back when the session ends dirty.
+struct RecordTable::HeaderSession {
+  explicit HeaderSession(LockedFile* f) : file(f) {}
+  LockedFile* file;
+  ByteLock lock;
+  bool loaded = false;
+  bool dirty = false;
+  CompanionHeader header;
+  uint64_t truncate_to = 0;  // blocks to cut the file to, 0 = no cut
+
+  int Load() {
+    if (loaded) return kOk;
+    int rc = lock.Take(file, 0);
+    if (rc != kOk) return rc;
+    uint8_t b[kCompanionHeaderSize];
+    if (file->ReadExact(0, b, sizeof b, kErrCompanionAccess) != kOk) return kErrCompanionAccess;
+    header = DecodeCompanionHeader(b);
+    if (header.block_count < 1 || header.free_count < 0 || header.first_free < 0 ||
+        header.first_free >= header.block_count)
+      return kErrCompanionAccess;
+    loaded = true;
+    return kOk;
+  }
+  int Flush() {
+    if (!loaded || !dirty) return kOk;
+    uint8_t b[kCompanionHeaderSize];
+    EncodeCompanionHeader(header, b);
+    int rc = file->Write(0, b, sizeof b);
+    if (rc != kOk) return rc;
+    dirty = false;
+    if (truncate_to > 0) {
+      rc = file->Truncate(truncate_to * kBlockSize);
+      truncate_to = 0;
+    }
+    return rc;
+  }
+};
+
+namespace {
+
+bool ValidBlock(int64_t b, uint64_t blocks) { return b >= 1 && uint64_t(b) < blocks; }
+
+int ReadBlockHeader(LockedFile* f, int32_t b, BlockHeader* out) {
+  ByteLock lock;
+  int rc = lock.Take(f, uint64_t(b) * kBlockSize);
+  if (rc != kOk) return rc;
+  uint8_t hb[kBlockHeaderSize];
+  if (f->ReadExact(uint64_t(b) * kBlockSize, hb, sizeof hb, kErrCompanionAccess) != kOk)
+    return kErrCompanionAccess;
+  *out = DecodeBlockHeader(hb);
+  return kOk;
+}
+
+int WriteBlockHeader(LockedFile* f, int32_t b, const BlockHeader& h) {
+  ByteLock lock;
+  int rc = lock.Take(f, uint64_t(b) * kBlockSize);
+  if (rc != kOk) return rc;
+  uint8_t hb[kBlockHeaderSize];
+  EncodeBlockHeader(h, hb);
+  return f->Write(uint64_t(b) * kBlockSize, hb, sizeof hb);
+}
+
+int WriteBlock(LockedFile* f, int32_t b, const BlockHeader& h, const char* data, size_t n) {
+  uint8_t block[kBlockSize] = {};
+  EncodeBlockHeader(h, block);
+  if (n > 0) std::memcpy(block + kBlockHeaderSize, data, n);
+  ByteLock lock;
+  int rc = lock.Take(f, uint64_t(b) * kBlockSize);
+  if (rc != kOk) return rc;
+  return f->Write(uint64_t(b) * kBlockSize, block, sizeof block);
+}
+
+}  // namespace
+
+int RecordTable::CompanionBlocks(uint64_t* blocks) {
+  uint64_t size = 0;
+  int rc = companion.Size(&size);
+  if (rc != kOk) return kErrCompanionAccess;
+  *blocks = size / kBlockSize;
+  return kOk;
+}
+
+int RecordTable::ReadChain(int32_t first, std::string* out) {
+  out->clear();
+  if (first == 0) return kOk;
+  if (!has_companion()) return kErrReadField;
+  uint8_t hb[kCompanionHeaderSize];
+  if (companion.ReadExact(0, hb, sizeof hb, kErrCompanionAccess) != kOk) return kErrCompanionAccess;
+  const int32_t block_count = DecodeCompanionHeader(hb).block_count;
+  ByteLock lock;
+  uint8_t block[kBlockSize];
+  int64_t steps = 0;
+  for (int32_t b = first; b != 0;) {
+    // A chain visits each block at most once, so more steps than blocks is a cycle.
+    if (b < 1 || b >= block_count || ++steps >= block_count) return kErrCompanionAccess;
+    int rc = lock.Take(&companion, uint64_t(b) * kBlockSize);
+    if (rc != kOk) return rc;
+    if (companion.ReadExact(uint64_t(b) * kBlockSize, block, kBlockSize, kErrCompanionAccess) != kOk)
+      return kErrCompanionAccess;
+    BlockHeader h = DecodeBlockHeader(block);
+    if (h.used < 0 || h.used > int32_t(kBlockDataSize)) return kErrCompanionAccess;
+    out->append(reinterpret_cast<const char*>(block + kBlockHeaderSize), size_t(h.used));
+    b = h.next;
+  }
+  return kOk;
+}
+
+int RecordTable::WriteChain(std::string_view data, int32_t old_first, int32_t* new_first) {
+  if (!has_companion()) return kErrWriteField;
+  HeaderSession session(&companion);
+  uint64_t blocks = 0;
+  int rc = CompanionBlocks(&blocks);
+  if (rc != kOk) return rc;
+
+  // Plan: which block each piece goes to.
+  const size_t pieces = (data.size() + kBlockDataSize - 1) / kBlockDataSize;
+  std::vector<int32_t> picks;
+  picks.reserve(pieces);
+  int32_t old = old_first;
+  uint64_t old_steps = 0;
+  for (size_t i = 0; i < pieces; ++i) {
+    if (old != 0) {
+      if (!ValidBlock(old, blocks) || ++old_steps > blocks) return kErrCompanionAccess;
+      BlockHeader bh;
+      if ((rc = ReadBlockHeader(&companion, old, &bh)) != kOk) return rc;
+      picks.push_back(old);
+      old = bh.next;
+      continue;
+    }
+    if ((rc = session.Load()) != kOk) return rc;
+    CompanionHeader& h = session.header;
+    if (h.free_count > 0) {
+      const int32_t head = h.first_free;
+      if (!ValidBlock(head, blocks) ||
+          std::find(picks.begin(), picks.end(), head) != picks.end())
+        return kErrCompanionAccess;
+      BlockHeader bh;
+      if ((rc = ReadBlockHeader(&companion, head, &bh)) != kOk) return rc;
+      if (bh.next < 0 || bh.next >= h.block_count) return kErrCompanionAccess;
+      picks.push_back(head);
+      h.first_free = bh.next;
+      h.free_count -= 1;
+    } else {
+      picks.push_back(h.block_count);
+      h.block_count += 1;
+    }
+    session.dirty = true;
+  }
+  // The free list and block count go first: a block taken from them is then
+  // at worst unused, never handed out twice.
+  if ((rc = session.Flush()) != kOk) return rc;
+
+  for (size_t i = pieces; i-- > 0;) {
+    BlockHeader bh{i > 0 ? picks[i - 1] : 0, i + 1 < pieces ? picks[i + 1] : 0, 0};
+    const size_t off = i * kBlockDataSize;
+    const size_t n = std::min<size_t>(kBlockDataSize, data.size() - off);
+    bh.used = int32_t(n);
+    if ((rc = WriteBlock(&companion, picks[i], bh, data.data() + off, n)) != kOk) return rc;
+  }
+
+  if (old != 0) {
+    if ((rc = session.Load()) != kOk) return rc;
+    if ((rc = FreeChainLocked(old, &session)) != kOk) return rc;
+  }
+  if ((rc = session.Flush()) != kOk) return rc;
+  *new_first = pieces > 0 ? picks[0] : 0;
+  return kOk;
+}
+
+int RecordTable::FreeChains(const std::vector<int32_t>& firsts) {
+  if (firsts.empty()) return kOk;
+  if (!has_companion()) return kErrCompanionAccess;
+  HeaderSession session(&companion);
+  int rc = session.Load();
+  if (rc != kOk) return rc;
+  for (int32_t f : firsts) {
+    if (f != 0 && (rc = FreeChainLocked(f, &session)) != kOk) break;
+  }
+  int flush = session.Flush();
+  return rc != kOk ? rc : flush;
+}
+
+int RecordTable::FreeChainLocked(int32_t first, HeaderSession* session) {
+  CompanionHeader& h = session->header;
+  uint64_t blocks = 0;
+  int rc = CompanionBlocks(&blocks);
+  if (rc != kOk) return rc;
+  blocks = std::min<uint64_t>(blocks, uint64_t(h.block_count));
+
+  // 1. Walk the chain: each block becomes a free block; the last one links
+  //    to the present head of the free list.
+  const int32_t last_block = h.block_count - 1;
+  bool had_last = false;
+  int32_t walked = 0;
+  uint8_t zeros[kBlockDataSize] = {};
+  for (int32_t b = first, prev_walked = 0; b != 0;) {
+    if (!ValidBlock(b, blocks) || uint64_t(walked) >= blocks) return kErrCompanionAccess;
+    BlockHeader bh;
+    if ((rc = ReadBlockHeader(&companion, b, &bh)) != kOk) return rc;
+    const int32_t next = bh.next;
+    BlockHeader fresh{prev_walked == 0 ? 0 : bh.previous, next, 0};
+    const bool is_last = next == 0;
+    if (is_last) fresh.next = h.first_free;
+    if ((rc = WriteBlock(&companion, b, fresh, reinterpret_cast<const char*>(zeros), 0)) != kOk)
+      return rc;
+    if (is_last && h.first_free != 0 && ValidBlock(h.first_free, blocks)) {
+      BlockHeader head;
+      if ((rc = ReadBlockHeader(&companion, h.first_free, &head)) != kOk) return rc;
+      head.previous = b;
+      if ((rc = WriteBlockHeader(&companion, h.first_free, head)) != kOk) return rc;
+    }
+    had_last = had_last || b == last_block;
+    ++walked;
+    prev_walked = b;
+    b = next;
+  }
+  // 2. The chain is the new head.
+  h.first_free = first;
+  h.free_count += walked;
+  session->dirty = true;
+
+  // 3. Trim free blocks off the file's tail.
+  if (!had_last) return kOk;
+  int32_t j = h.block_count - 1;
+  for (; j >= 1; --j) {
+    BlockHeader bh;
+    if ((rc = ReadBlockHeader(&companion, j, &bh)) != kOk) return rc;
+    if (bh.used > 0) break;
+    const bool next_ok = ValidBlock(bh.next, blocks);
+    if (j == h.first_free) {
+      h.first_free = bh.next >= 0 && bh.next < h.block_count ? bh.next : 0;
+      if (next_ok) {
+        BlockHeader after;
+        if ((rc = ReadBlockHeader(&companion, bh.next, &after)) != kOk) return rc;
+        after.previous = 0;
+        if ((rc = WriteBlockHeader(&companion, bh.next, after)) != kOk) return rc;
+      }
+    } else {
+      if (ValidBlock(bh.previous, blocks)) {
+        BlockHeader before;
+        if ((rc = ReadBlockHeader(&companion, bh.previous, &before)) != kOk) return rc;
+        before.next = bh.next;
+        if ((rc = WriteBlockHeader(&companion, bh.previous, before)) != kOk) return rc;
+      }
+      if (next_ok) {
+        BlockHeader after;
+        if ((rc = ReadBlockHeader(&companion, bh.next, &after)) != kOk) return rc;
+        after.previous = bh.previous;
+        if ((rc = WriteBlockHeader(&companion, bh.next, after)) != kOk) return rc;
+      }
+    }
+    h.free_count -= 1;
+  }
+  const int32_t kept = std::max(j, 0) + 1;
+  if (kept < h.block_count) {
+    h.block_count = kept;
+    if (h.free_count < 0) h.free_count = 0;
+    session->truncate_to = uint64_t(kept);
+  }
+  return kOk;
+}
+
+}  // namespace tarvok::store
