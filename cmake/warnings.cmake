@@ -2,7 +2,7 @@
 function(tarvok_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
-    -Woverloaded-virtual -Wimplicit-fallthrough -Werror)
+    -Woverloaded-virtual -Wimplicit-fallthrough -Wno-missing-field-initializers -Werror)
   # GCC 12 reports -Wrestrict inside std::string at -O2 where nothing
   # overlaps (a known false positive of that compiler).
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")

@@ -5,10 +5,11 @@
 // block count) is written before the blocks taken from it, and the blocks of
 // a chain are written from its last to its first, so that a block is linked
 // only once it holds its data. The bytes of a finished write are the same as
-// with any other order. A damaged chain (a cycle, a block number outside the
-// file, a used count above 500) fails with -59 before anything is written.
+// with any other order. Reading a damaged chain (a cycle, a block number
+// outside the file, a used count above 500) fails with -59.
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "store/errors.h"
 #include "store/table.h"
@@ -130,31 +131,39 @@ int RecordTable::WriteChain(std::string_view data, int32_t old_first, int32_t* n
   int rc = CompanionBlocks(&blocks);
   if (rc != kOk) return rc;
 
+  // The old chain, as far as it is sound. A damaged rest (a cycle, a block
+  // outside the file, a block that cannot be read) is left alone: the new
+  // value is written all the same, so a damaged entry can be typed anew, and
+  // nothing of unknown ownership is ever freed.
+  std::vector<int32_t> old_blocks;
+  std::unordered_set<int32_t> seen;
+  bool old_sound = true;
+  for (int32_t b = old_first; b != 0;) {
+    BlockHeader bh;
+    if (!ValidBlock(b, blocks) || !seen.insert(b).second ||
+        ReadBlockHeader(&companion, b, &bh) != kOk) {
+      old_sound = false;
+      break;
+    }
+    old_blocks.push_back(b);
+    b = bh.next;
+  }
+
   // Plan: which block each piece goes to.
   const size_t pieces = (data.size() + kBlockDataSize - 1) / kBlockDataSize;
-  std::vector<int32_t> picks;
-  picks.reserve(pieces);
-  int32_t old = old_first;
-  uint64_t old_steps = 0;
-  for (size_t i = 0; i < pieces; ++i) {
-    if (old != 0) {
-      if (!ValidBlock(old, blocks) || ++old_steps > blocks) return kErrCompanionAccess;
-      BlockHeader bh;
-      if ((rc = ReadBlockHeader(&companion, old, &bh)) != kOk) return rc;
-      picks.push_back(old);
-      old = bh.next;
-      continue;
-    }
+  std::vector<int32_t> picks(old_blocks.begin(),
+                             old_blocks.begin() + std::min(pieces, old_blocks.size()));
+  while (picks.size() < pieces) {
     if ((rc = session.Load()) != kOk) return rc;
     CompanionHeader& h = session.header;
     if (h.free_count > 0) {
       const int32_t head = h.first_free;
-      if (!ValidBlock(head, blocks) ||
-          std::find(picks.begin(), picks.end(), head) != picks.end())
-        return kErrCompanionAccess;
       BlockHeader bh;
-      if ((rc = ReadBlockHeader(&companion, head, &bh)) != kOk) return rc;
-      if (bh.next < 0 || bh.next >= h.block_count) return kErrCompanionAccess;
+      if (!ValidBlock(head, blocks) || seen.count(head) != 0 ||
+          std::find(picks.begin(), picks.end(), head) != picks.end() ||
+          (rc = ReadBlockHeader(&companion, head, &bh)) != kOk || bh.next < 0 ||
+          bh.next >= h.block_count)
+        return kErrCompanionAccess;  // a damaged free list: nothing written yet
       picks.push_back(head);
       h.first_free = bh.next;
       h.free_count -= 1;
@@ -176,9 +185,9 @@ int RecordTable::WriteChain(std::string_view data, int32_t old_first, int32_t* n
     if ((rc = WriteBlock(&companion, picks[i], bh, data.data() + off, n)) != kOk) return rc;
   }
 
-  if (old != 0) {
+  if (old_sound && old_blocks.size() > pieces) {
     if ((rc = session.Load()) != kOk) return rc;
-    if ((rc = FreeChainLocked(old, &session)) != kOk) return rc;
+    if ((rc = FreeChainLocked(old_blocks[pieces], &session)) != kOk) return rc;
   }
   if ((rc = session.Flush()) != kOk) return rc;
   *new_first = pieces > 0 ? picks[0] : 0;

@@ -116,7 +116,7 @@ int ErrnoToStoreError(int err) {
   switch (err) {
     case 0: return kOk;
     case ENOENT: return kErrFileNotFound;
-    case ENOTDIR: case ENAMETOOLONG: case ELOOP: case EINVAL: return kErrBadPath;
+    case ENOTDIR: case ENAMETOOLONG: case ELOOP: case EINVAL: case EILSEQ: return kErrBadPath;
     case EMFILE: case ENFILE: return kErrTooManyOpenFiles;
     case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: return kErrAccessDenied;
     case EBADF: return kErrBadHandle;

@@ -15,10 +15,12 @@ namespace tarvok::store {
 
 struct CodeRef {
   uint32_t value = 0;
+  friend bool operator==(const CodeRef&, const CodeRef&) = default;
 };
 // A byte string (the value of a Bytes field), distinct from a text.
 struct ByteString {
   std::string bytes;
+  friend bool operator==(const ByteString&, const ByteString&) = default;
 };
 
 // The value kinds by field type: Byte uint8_t, Int16/32/64 intN_t, Float32

@@ -18,6 +18,8 @@ namespace tarvok::test {
 using store::FieldDesc;
 using store::FieldType;
 using store::RecordStore;
+using store::Access;
+using store::Sharing;
 
 inline const std::string& DateField() {
   static const std::string s = "日期"_gbk;
