@@ -1,0 +1,302 @@
+// Failures injected into every write and lock of the operations that change
+// files, and processes killed part-way: afterwards the files open, the check
+// finds no damage and no record but the one being written has changed.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "store/check.h"
+#include "store/journal.h"
+#include "store/table.h"
+#include "tests/store/store_util.h"
+#include "tests/support/fault_fs.h"
+
+namespace tarvok::test {
+namespace {
+
+using store::LastError;
+
+// Blocks that a failed write took but never linked, and blocks past the
+// block count that a failed cut left behind, are lost space, not damage:
+// every reader ignores them. Every other finding is damage.
+std::vector<std::string> Damage(const std::vector<std::string>& problems) {
+  std::vector<std::string> out;
+  for (const auto& p : problems)
+    if (p.find("neither free nor in any chain") == std::string::npos &&
+        p.find("companion file: length") == std::string::npos)
+      out.push_back(p);
+  return out;
+}
+
+class FaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store::SetDurableJournals(true);
+    MakeTable(Gbk("rz35.edb"), DiaryFields(), 209);
+    MakeTable(Gbk("src.edb"), DiaryFields(), 1);
+    RecordStore s;
+    ASSERT_TRUE(s.OpenTable(Gbk("rz35.edb")));
+    for (int d = 0; d < 8; ++d)
+      ASSERT_TRUE(s.AddRecord({DateTime(41000 + d), std::string(300 + 350 * d, char('a' + d))}));
+    s.GoToRecord(2);
+    s.DeleteRecord();  // frees nothing yet; pack material
+    s.GoToRecord(5);
+    s.WriteField(TextField(), std::string());  // a free list in the middle
+    ASSERT_TRUE(s.OpenTable(Gbk("src.edb")));
+    for (int d = 0; d < 3; ++d) ASSERT_TRUE(s.AddRecord({DateTime(42000 + d), std::string(700, 'x')}));
+    s.CloseAllTables();
+    for (const char* f : {"rz35.edb", "rz35.edt", "src.edb", "src.edt"}) baseline_[f] = ReadFileBytes(dir_.Path(f));
+  }
+  std::string Gbk(const char* name) { return dir_.GbkPath(name); }
+  void Restore() {
+    for (const auto& [f, bytes] : baseline_) WriteFileBytes(dir_.Path(f), bytes);
+    std::filesystem::remove(dir_.Path("rz35.edb-undo"));
+  }
+  // Reopens the diary (under whichever password opens it), checks it and
+  // returns its records.
+  std::vector<std::string> Reopen(const std::vector<std::string>& passwords = {""}) {
+    RecordStore s;
+    bool opened = false;
+    std::string opened_with;
+    for (const auto& pw : passwords) {
+      if (!opened && s.OpenTable(Gbk("rz35.edb"), {.password = pw})) {
+        opened = true;
+        opened_with = pw;
+      }
+    }
+    EXPECT_TRUE(opened) << LastError();
+    if (!opened) return {};
+    std::vector<std::string> problems;
+    EXPECT_EQ(store::CheckCurrentTable(s, &problems), 0);
+    EXPECT_EQ(Damage(problems), std::vector<std::string>{});
+    std::vector<std::string> records = Snapshot(s);
+    store::RecordTable* t = s.current();
+    for (size_t k = 0; k < records.size(); ++k) {
+      uint8_t id[4] = {};
+      t->table.ReadExact(t->RecordOffset(int64_t(k)), id, 4, -1);
+      records[k] = std::to_string(store::GetI32(id)) + records[k];
+    }
+    records.push_back("opened with password '" + opened_with + "'");
+    return records;
+  }
+
+  struct Op {
+    const char* name;
+    std::function<bool(RecordStore&)> run;
+    // Whether the records after the operation are acceptable, given those
+    // before it and those after a run without faults.
+    std::function<bool(const std::vector<std::string>& before, const std::vector<std::string>& done,
+                       const std::vector<std::string>& now)>
+        acceptable;
+    std::vector<std::string> passwords = {""};
+  };
+
+  std::vector<Op> Ops() {
+    auto same_or_done = [](const auto& before, const auto& done, const auto& now) {
+      return now == before || now == done;
+    };
+    // All records but slot `k` (1-based) unchanged.
+    auto others_unchanged = [](size_t k) {
+      return [k](const auto& before, const auto&, const auto& now) {
+        if (now.size() != before.size()) return false;
+        for (size_t i = 0; i < now.size(); ++i)
+          if (i + 1 != k && now[i] != before[i]) return false;
+        return true;
+      };
+    };
+    return {
+        {"AddRecord", [](RecordStore& s) { return s.AddRecord({DateTime(43000), std::string(1300, 'n')}); },
+         same_or_done},
+        {"memo grows",
+         [](RecordStore& s) { return s.GoToRecord(3) && s.WriteField(TextField(), std::string(2600, 'g')); },
+         others_unchanged(3)},
+        {"memo shrinks",
+         [](RecordStore& s) { return s.GoToRecord(8) && s.WriteField(TextField(), std::string(20, 's')); },
+         others_unchanged(8)},
+        {"DeleteRecord",
+         [](RecordStore& s) {
+           return s.DeleteRecord([&] { return std::get<DateTime>(s.ReadField(DateField())).value > 41004; });
+         },
+         // Records are marked one by one: each is as before or as after.
+         [](const auto& before, const auto& done, const auto& now) {
+           if (now.size() != before.size()) return false;
+           for (size_t i = 0; i < now.size(); ++i)
+             if (now[i] != before[i] && now[i] != done[i]) return false;
+           return true;
+         }},
+        {"Pack", [](RecordStore& s) { return s.Pack(); }, same_or_done},
+        {"SetPassword", [](RecordStore& s) { return s.SetPassword("pw"); }, same_or_done, {"", "pw"}},
+        {"AppendFrom",
+         [this](RecordStore& s) {
+           return s.OpenTable(Gbk("src.edb")) && s.SelectTable("rz35") && s.AppendFrom("src");
+         },
+         same_or_done},
+    };
+  }
+
+  TempDir dir_;
+  std::map<std::string, std::string> baseline_;
+};
+
+TEST_F(FaultTest, EveryFailedWriteOrLockLeavesTheFilesSound) {
+  struct Fault {
+    FsOp kind;
+    int error;
+  } faults[] = {{FsOp::kWrite, ENOSPC}, {FsOp::kLock, EAGAIN}, {FsOp::kTruncate, EIO},
+                {FsOp::kSync, EIO}, {FsOp::kRead, EIO}};
+  for (const Op& op : Ops()) {
+    Restore();
+    const std::vector<std::string> before = Reopen();
+    {
+      RecordStore s;
+      ASSERT_TRUE(s.OpenTable(Gbk("rz35.edb")));
+      ASSERT_TRUE(op.run(s)) << op.name << " " << LastError();
+    }
+    const std::vector<std::string> done = Reopen(op.passwords);
+    ASSERT_NE(before, done) << op.name;
+    for (const Fault& fault : faults) {
+      uint64_t k = 1;
+      for (;; ++k) {
+        Restore();
+        bool ok;
+        uint64_t injected;
+        {
+          FaultFileSystem fs;
+          ScopedFileSystem use(&fs);
+          RecordStore s;
+          ASSERT_TRUE(s.OpenTable(Gbk("rz35.edb")));
+          fs.FailNth(fault.kind, k, fault.error);
+          ok = op.run(s);
+          injected = fs.Injected();
+        }
+        SCOPED_TRACE(std::string(op.name) + ": call " + std::to_string(k) + " of kind " +
+                     std::to_string(int(fault.kind)) + " fails");
+        const std::vector<std::string> now = Reopen(op.passwords);
+        EXPECT_TRUE(op.acceptable(before, done, now));
+        if (ok) {
+          EXPECT_EQ(now, done);
+        }
+        if (injected == 0) {
+          EXPECT_TRUE(ok);
+          break;
+        }
+        if (HasFailure()) return;
+      }
+    }
+  }
+}
+
+// A file system that ends the process on the spot, as a kill would, when
+// its n-th change (write, truncate, rename or removal) is about to happen.
+class KillingFileSystem : public platform::FileSystem {
+ public:
+  explicit KillingFileSystem(uint64_t n) : n_(n) {}
+  void Tick() {
+    if (++changes_ == n_) _exit(0);
+  }
+  uint64_t changes() const { return changes_; }
+
+  class KFile : public platform::File {
+   public:
+    KFile(KillingFileSystem* fs, std::unique_ptr<platform::File> f) : fs_(fs), f_(std::move(f)) {}
+    int Read(uint64_t o, void* b, size_t n, size_t* got) override { return f_->Read(o, b, n, got); }
+    int Write(uint64_t o, const void* b, size_t n) override {
+      fs_->Tick();
+      return f_->Write(o, b, n);
+    }
+    int Size(uint64_t* s) override { return f_->Size(s); }
+    int Truncate(uint64_t s) override {
+      fs_->Tick();
+      return f_->Truncate(s);
+    }
+    int Sync() override { return f_->Sync(); }
+    int Lock(uint64_t o, uint64_t l) override { return f_->Lock(o, l); }
+    int Unlock(uint64_t o, uint64_t l) override { return f_->Unlock(o, l); }
+
+   private:
+    KillingFileSystem* fs_;
+    std::unique_ptr<platform::File> f_;
+  };
+
+  int Open(const std::string& p, platform::Access a, platform::Sharing s, platform::Disposition d,
+           std::unique_ptr<platform::File>* out) override {
+    std::unique_ptr<platform::File> f;
+    int rc = base_->Open(p, a, s, d, &f);
+    if (rc == 0) *out = std::make_unique<KFile>(this, std::move(f));
+    return rc;
+  }
+  int Remove(const std::string& p) override {
+    Tick();
+    return base_->Remove(p);
+  }
+  int Rename(const std::string& a, const std::string& b) override {
+    Tick();
+    return base_->Rename(a, b);
+  }
+  bool Exists(const std::string& p) override { return base_->Exists(p); }
+  int SyncDirectory(const std::string& p) override { return base_->SyncDirectory(p); }
+  std::vector<std::string> List(const std::string& d) override { return base_->List(d); }
+  std::string FullPath(const std::string& p) override { return base_->FullPath(p); }
+  uint64_t TickCount() override { return base_->TickCount(); }
+  void SleepMs(unsigned ms) override { base_->SleepMs(ms); }
+
+ private:
+  platform::FileSystem* base_ = platform::PosixFileSystem();
+  uint64_t n_;
+  uint64_t changes_ = 0;
+};
+
+TEST_F(FaultTest, AProcessKilledAtAnyWriteLeavesOldOrNew) {
+  for (const Op& op : Ops()) {
+    if (std::string(op.name) != "Pack" && std::string(op.name) != "SetPassword" &&
+        std::string(op.name) != "AppendFrom")
+      continue;
+    Restore();
+    const std::vector<std::string> before = Reopen();
+    {
+      RecordStore s;
+      ASSERT_TRUE(s.OpenTable(Gbk("rz35.edb")));
+      ASSERT_TRUE(op.run(s));
+    }
+    const std::vector<std::string> done = Reopen(op.passwords);
+    for (uint64_t k = 1; k < 5000; ++k) {
+      Restore();
+      int pipefd[2];
+      ASSERT_EQ(pipe(pipefd), 0);
+      pid_t pid = fork();
+      if (pid == 0) {
+        close(pipefd[0]);
+        KillingFileSystem fs(k);
+        ScopedFileSystem use(&fs);
+        RecordStore s;
+        if (!s.OpenTable(Gbk("rz35.edb"))) _exit(3);
+        bool ok = op.run(s);
+        // Still alive: the operation made fewer than k changes.
+        char reached = 'n';
+        if (write(pipefd[1], &reached, 1) != 1) _exit(4);
+        _exit(ok ? 0 : 5);
+      }
+      close(pipefd[1]);
+      char reached = 'y';  // no byte from the child: it was killed
+      read(pipefd[0], &reached, 1);
+      close(pipefd[0]);
+      int status = 0;
+      waitpid(pid, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      SCOPED_TRACE(std::string(op.name) + ": killed at write " + std::to_string(k));
+      const std::vector<std::string> now = Reopen(op.passwords);
+      EXPECT_TRUE(now == before || now == done);
+      if (reached == 'n' || HasFailure()) {
+        RecordProperty(std::string("kill_points_") + op.name, std::to_string(k));
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarvok::test
