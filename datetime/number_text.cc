@@ -1,6 +1,5 @@
 #include "datetime/date_time.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -47,9 +46,6 @@ double OutOfRange(std::string_view mantissa, std::string_view exponent) {
 }  // namespace
 
 std::string NormalizeWidth(std::string_view text) {
-  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(text);
-  }
   std::string out;
   out.reserve(text.size());
   std::size_t i = 0;
