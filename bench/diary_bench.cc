@@ -14,34 +14,40 @@
 // Operations, as the organiser does them:
 //   Keystroke  find the day's record by its date and rewrite its memo with one
 //              more character typed (FindRecord from GoFirst + WriteField;
-//              UPDATE diary SET text=? WHERE date=?), days drawn at random
-//              with a fixed seed
-//   Scan       count the memos holding a keyword (GoFirst/Skip + ReadField +
+//              UPDATE diary SET text=? WHERE date=?), days spread over the
+//              table from a fixed seed (see DrawDays)
+//   Scan       count the memos holding a keyword (ScanRecords + ReadField +
 //              std::string::find; SELECT count(*) ... LIKE '%k%')
 //   Append     one new day (AddRecord; INSERT), per append, table of size N;
 //              the appended days are removed again after the run
 //   Pack       delete one record in the middle and pack (DeleteRecord + Pack,
 //              with the undo journal synced and not synced); SQLite's DELETE,
 //              and DELETE + VACUUM; the entry is put back untimed
+//   FullPass   one pass over every record with a condition that never holds:
+//              FindRecord against the batched pass of DeleteRecord
 //   Syscalls   calls the store makes on its files, counted through a wrapping
 //              FileSystem, per record visited or per operation
 //
 // After the benchmarks a summary prints the medians of the repetitions with
 // their spread and the ratios ours/SQLite. Flags of our own, before
 // benchmark's: --diary_dir=DIR (default $TMPDIR or /tmp), --diary_sizes=N,M,
-// --diary_keep (leave the files).
+// --diary_keep (leave the files), --diary_rounds=R (of the interleaved check
+// after the summary, 0 for none).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <sys/vfs.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -430,6 +436,29 @@ void CreateDiaryTable(const std::string& table_path) {
   WriteWholeFile(store::ReplaceExtension(table_path, "edt"), store::EmptyCompanionImage(created));
 }
 
+// The days typed into, as entry indexes. FindRecord's time grows with the
+// position of the day while SQLite's does not, and a slow side runs only a
+// few keystrokes: so the days are drawn by a golden-ratio sequence from a
+// random start with random jitter, which spreads every prefix of the
+// sequence evenly over the table; the mean position of the first few is
+// already near the middle.
+std::vector<int> DrawDays(int n) {
+  std::mt19937_64 rng(kDaySeed);
+  std::uniform_real_distribution<double> unit(0, 1);
+  constexpr double kGolden = 0.6180339887498949;
+  const double jitter = 1.0 / 64;
+  double u = unit(rng);
+  std::vector<int> days;
+  for (int i = 0; i < kKeystrokeDays; ++i) {
+    u += kGolden;
+    u -= std::floor(u);
+    double x = u + (unit(rng) - 0.5) * jitter;
+    x -= std::floor(x);
+    days.push_back(std::min(n - 1, int(x * n)));
+  }
+  return days;
+}
+
 std::unique_ptr<Diary> BuildDiary(const std::string& root, int n) {
   auto d = std::make_unique<Diary>();
   d->n = n;
@@ -444,9 +473,7 @@ std::unique_ptr<Diary> BuildDiary(const std::string& root, int n) {
     if (i % kPlantEvery == kPlantAt) ++d->planted;
   }
   for (int i = 0; i < kExtraMemos; ++i) d->extra_memos.push_back(MakeMemo(n + i));
-  std::mt19937_64 rng(kDaySeed);
-  std::uniform_int_distribution<int> pick(0, n - 1);
-  for (int i = 0; i < kKeystrokeDays; ++i) d->days.push_back(pick(rng));
+  d->days = DrawDays(n);
   for (auto& t : d->typed) t.assign(size_t(n), 0);
 
   CreateDiaryTable(d->table_path);
@@ -497,19 +524,24 @@ std::string Keystroke(Diary& d, Side side) {
   return {};
 }
 
-// Entries whose memo holds the keyword, walking the table as the search does.
+// Entries whose memo holds the keyword: one pass over the table with
+// ScanRecords, which reads the records and the memo blocks in large batches
+// under the whole-table locks.
 int64_t ScanOurs(RecordStore& s, std::string* error) {
-  const int32_t count = s.RecordCount();
-  if (LastError() != 0) return *error = StoreError("RecordCount"), -1;
   const std::string& kw = Keyword();
   int64_t hits = 0;
-  s.GoFirst();
-  for (int32_t i = 0; i < count; ++i) {
+  bool read_failed = false;
+  const bool ok = s.ScanRecords([&] {
     Value v = s.ReadField(MemoField());
-    if (LastError() != 0) return *error = StoreError("ReadField"), -1;
+    if (LastError() != 0) {
+      read_failed = true;
+      return false;
+    }
     if (std::get<std::string>(v).find(kw) != std::string::npos) ++hits;
-    if (!s.Skip(1)) return *error = StoreError("Skip"), -1;
-  }
+    return true;
+  });
+  if (!ok) return *error = StoreError("ScanRecords"), -1;
+  if (read_failed) return *error = StoreError("ReadField"), -1;
   return hits;
 }
 
@@ -622,6 +654,27 @@ void BM_DeleteSqlite(benchmark::State& state, Diary* d, Side side, bool vacuum) 
     state.ResumeTiming();
     if (!err.empty()) break;
   }
+  if (!err.empty()) state.SkipWithError(err.c_str());
+}
+
+// One pass over every record with a condition that never holds: FindRecord,
+// which locks and reads record by record, against DeleteRecord, which reads
+// 160 KB batches under the whole-file lock and runs the same condition on
+// each record. The second is what a batched FindRecord would cost.
+void BM_FullPass(benchmark::State& state, Diary* d, bool batched) {
+  RecordStore& s = d->store;
+  auto never = [&] { return std::get<DateTime>(s.ReadField(DateField())).value < 0; };
+  std::string err;
+  for (auto _ : state) {
+    s.GoFirst();
+    if (batched ? !s.DeleteRecord(never) : s.FindRecord(never) || LastError() != 0) {
+      err = StoreError(batched ? "DeleteRecord" : "FindRecord");
+      break;
+    }
+  }
+  state.counters["us_per_record"] =
+      benchmark::Counter(double(d->n), benchmark::Counter::kIsIterationInvariantRate |
+                                           benchmark::Counter::kInvert);
   if (!err.empty()) state.SkipWithError(err.c_str());
 }
 
@@ -935,7 +988,7 @@ void PrintSummary(const SummaryReporter& rep, const std::vector<std::unique_ptr<
       const char* label;
       const char* name;
     } calls[] = {{"FindRecord, per record visited", "FindRecord"},
-                 {"scan walk, per record", "ScanWalk"},
+                 {"scan, per record", "Scan"},
                  {"WriteField memo, per call", "WriteField"},
                  {"AddRecord, per call", "AddRecord"},
                  {"DeleteRecord + Pack, per call", "Pack"}};
@@ -950,6 +1003,16 @@ void PrintSummary(const SummaryReporter& rep, const std::vector<std::unique_ptr<
                   v("write"), v("lock"), v("unlock"), v("size"), v("trunc_sync"), v("total"));
     }
   }
+  std::printf("\nfull pass over every record, condition never true (per record visited):\n");
+  for (const auto& d : diaries) {
+    const auto* f = rep.Get(Name("FullPass", "FindRecord", d->n));
+    const auto* b = rep.Get(Name("FullPass", "batched", d->n));
+    if (f == nullptr || b == nullptr) continue;
+    std::printf("  N=%-6d FindRecord %.2f us/record; in 160 KB batches (DeleteRecord) %.2f us/record; "
+                "ratio %.1f\n",
+                d->n, f->median() / d->n, b->median() / d->n, f->median() / b->median());
+  }
+
   bool errors = false;
   for (const auto& [name, r] : rep.all()) {
     if (r.error.empty()) continue;
@@ -959,12 +1022,123 @@ void PrintSummary(const SummaryReporter& rep, const std::vector<std::unique_ptr<
   }
 }
 
+// ---- the interleaved check -----------------------------------------------------
+
+// Other work on the machine slows whole benchmarks down unevenly, which moves
+// ratios of figures taken minutes apart. Here ours and both SQLite tables take
+// turns within each round (the order rotating), and each round gives its own
+// ratio; the medians and the spread of those ratios show how firm they are.
+// Process CPU time (user + system) is given beside real time: it leaves out
+// the time the process waited for a core.
+
+struct Clocks {
+  double real_us = 0, cpu_us = 0;
+};
+
+Clocks ReadClocks() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  Clocks c;
+  c.cpu_us = double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
+  c.real_us = std::chrono::duration<double, std::micro>(
+                  std::chrono::steady_clock::now().time_since_epoch())
+                  .count();
+  return c;
+}
+
+// Runs op until `min_us` of real time have passed (at least once): per-op times.
+Clocks TimeOp(const std::function<std::string()>& op, double min_us, std::string* err) {
+  const Clocks start = ReadClocks();
+  Clocks now = start;
+  int ops = 0;
+  do {
+    if (std::string e = op(); !e.empty()) {
+      *err = e;
+      return {};
+    }
+    ++ops;
+    now = ReadClocks();
+  } while (now.real_us - start.real_us < min_us);
+  return {(now.real_us - start.real_us) / ops, (now.cpu_us - start.cpu_us) / ops};
+}
+
+std::string InterleavedCheck(const std::vector<std::unique_ptr<Diary>>& diaries, int rounds) {
+  std::printf("\n==== interleaved check: %d rounds, sides taking turns ====\n", rounds);
+  std::printf("  %-26s %-12s %-12s %-12s %-26s %-26s\n", "", "ours", "sqlite_plain", "sqlite_index",
+              "ours/plain real (cpu)", "ours/index real (cpu)");
+  const Side sides[] = {Side::kOurs, Side::kSqlitePlain, Side::kSqliteIndex};
+  const std::string pattern = LikePattern();
+  for (const auto& up : diaries) {
+    Diary& d = *up;
+    for (int op = 0; op < 2; ++op) {
+      std::vector<double> real[3], cpu[3], ratio_real[2], ratio_cpu[2];
+      for (int r = 0; r < rounds; ++r) {
+        Clocks got[3];
+        for (int k = 0; k < 3; ++k) {
+          const Side side = sides[(r + k) % 3];
+          std::string err;
+          std::function<std::string()> fn;
+          if (op == 0) {
+            fn = [&] { return Keystroke(d, side); };
+          } else {
+            fn = [&]() -> std::string {
+              std::string e;
+              const int64_t hits = side == Side::kOurs ? ScanOurs(d.store, &e) : d.Sql(side).CountLike(pattern);
+              if (!e.empty()) return e;
+              return hits == d.planted ? std::string() : "scan found a wrong count";
+            };
+          }
+          got[int(side)] = TimeOp(fn, op == 0 ? 300e3 : 100e3, &err);
+          if (!err.empty()) return std::string(SideName(side)) + ": " + err;
+        }
+        for (int k = 0; k < 3; ++k) {
+          real[k].push_back(got[k].real_us);
+          cpu[k].push_back(got[k].cpu_us);
+        }
+        for (int k = 0; k < 2; ++k) {
+          ratio_real[k].push_back(got[0].real_us / got[k + 1].real_us);
+          ratio_cpu[k].push_back(got[0].cpu_us / got[k + 1].cpu_us);
+        }
+      }
+      auto med = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        const size_t m = v.size() / 2;
+        return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+      };
+      auto us = [](double v) {
+        char b[32];
+        if (v >= 1e3) {
+          std::snprintf(b, sizeof b, "%.2f ms", v / 1e3);
+        } else {
+          std::snprintf(b, sizeof b, "%.1f us", v);
+        }
+        return std::string(b);
+      };
+      auto ratios = [&](int k) {
+        auto [lo, hi] = std::minmax_element(ratio_real[k].begin(), ratio_real[k].end());
+        char b[64];
+        std::snprintf(b, sizeof b, "%.3g [%.3g..%.3g] (%.3g)", med(ratio_real[k]), *lo, *hi,
+                      med(ratio_cpu[k]));
+        return std::string(b);
+      };
+      const std::string title = std::string(op == 0 ? "keystroke" : "keyword scan") + " N=" +
+                                std::to_string(d.n);
+      std::printf("  %-26s %-12s %-12s %-12s %-26s %-26s\n", title.c_str(), us(med(real[0])).c_str(),
+                  us(med(real[1])).c_str(), us(med(real[2])).c_str(), ratios(0).c_str(),
+                  ratios(1).c_str());
+    }
+  }
+  std::printf("  (median of the rounds' ratios [lowest..highest]; in brackets the ratio of CPU times)\n");
+  return {};
+}
+
 // ---- main --------------------------------------------------------------------
 
 struct Options {
   std::string dir;
   std::vector<int> sizes{3650, 36500};
   bool keep = false;
+  int rounds = 5;  // of the interleaved check; 0 = none
 };
 
 // Takes our own flags out of argv, leaving benchmark's.
@@ -988,6 +1162,8 @@ Options ParseOptions(int* argc, char** argv) {
       }
     } else if (a == "--diary_keep") {
       o.keep = true;
+    } else if (a.rfind("--diary_rounds=", 0) == 0) {
+      o.rounds = std::stoi(std::string(a.substr(15)));
     } else {
       argv[out++] = argv[i];
     }
@@ -1004,13 +1180,21 @@ void Register(const std::vector<std::unique_ptr<Diary>>& diaries) {
     const struct {
       const char* name;
       Counted what;
-    } counted[] = {{"FindRecord", Counted::kFindRecord}, {"ScanWalk", Counted::kScan},
+    } counted[] = {{"FindRecord", Counted::kFindRecord}, {"Scan", Counted::kScan},
                    {"WriteField", Counted::kKeystroke}, {"AddRecord", Counted::kAddRecord},
                    {"Pack", Counted::kPack}};
     for (const auto& c : counted)
       RegisterBenchmark(Name("Syscalls", c.name, d->n).c_str(), BM_Syscalls, d, c.what)
           ->Iterations(1)
           ->Unit(benchmark::kMillisecond);
+  }
+  for (const auto& up : diaries) {
+    RegisterBenchmark(Name("FullPass", "FindRecord", up->n).c_str(), BM_FullPass, up.get(), false)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(0.5);
+    RegisterBenchmark(Name("FullPass", "batched", up->n).c_str(), BM_FullPass, up.get(), true)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(0.5);
   }
   for (const auto& up : diaries)
     for (Side s : sides)
@@ -1076,6 +1260,13 @@ int Main(int argc, char** argv) {
       if (!err.empty()) rc = 1;
     }
     PrintSummary(reporter, diaries, root, diaries.empty() ? 0 : diaries[0]->plain.PageSize());
+    if (opt.rounds > 0) {
+      std::string err = InterleavedCheck(diaries, opt.rounds);
+      if (!err.empty()) {
+        std::printf("interleaved check failed: %s\n", err.c_str());
+        rc = 1;
+      }
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "diary_bench: %s\n", e.what());
     rc = 1;

@@ -228,7 +228,11 @@ class PosixFs final : public FileSystem {
       err = EISDIR;
     }
     if (err == 0) err = EnterSharing(fd, access, sharing);
-    if (err == 0 && disposition == Disposition::kCreateAlways) {
+    // A file that is already empty is not truncated: on ext4, truncating
+    // makes the next close start writing the file out, which a removal soon
+    // after (an undo journal's) then waits for.
+    if (err == 0 && disposition == Disposition::kCreateAlways && fstat(fd, &st) == 0 &&
+        st.st_size > 0) {
       while (ftruncate(fd, 0) != 0) {
         if (errno != EINTR) {
           err = errno;

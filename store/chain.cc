@@ -99,23 +99,48 @@ int RecordTable::CompanionBlocks(uint64_t* blocks) {
   return kOk;
 }
 
+int RecordTable::ReadChainBlock(int32_t b, ByteLock* lock, uint8_t* block) {
+  const uint64_t at = uint64_t(b) * kBlockSize;
+  if (!window) {
+    int rc = lock->Take(&companion, at);
+    if (rc != kOk) return rc;
+    return companion.ReadExact(at, block, kBlockSize, kErrCompanionAccess);
+  }
+  constexpr uint64_t kWindowBlocks = 512;  // 256 KiB read at a time
+  ChainWindow& w = *window;
+  const uint64_t have = w.bytes.size() / kBlockSize;
+  if (uint64_t(b) < w.first || uint64_t(b) >= w.first + have) {
+    w.first = uint64_t(b);
+    w.bytes.resize(kWindowBlocks * kBlockSize);
+    size_t got = 0;
+    int rc = companion.Read(at, w.bytes.data(), w.bytes.size(), &got);
+    w.bytes.resize(rc == kOk ? got - got % kBlockSize : 0);
+    if (w.bytes.empty()) return kErrCompanionAccess;
+  }
+  std::memcpy(block, w.bytes.data() + (uint64_t(b) - w.first) * kBlockSize, kBlockSize);
+  return kOk;
+}
+
 int RecordTable::ReadChain(int32_t first, std::string* out) {
   out->clear();
   if (first == 0) return kOk;
   if (!has_companion()) return kErrReadField;
-  uint8_t hb[kCompanionHeaderSize];
-  if (companion.ReadExact(0, hb, sizeof hb, kErrCompanionAccess) != kOk) return kErrCompanionAccess;
-  const int32_t block_count = DecodeCompanionHeader(hb).block_count;
+  int32_t block_count;
+  if (window) {
+    block_count = window->block_count;
+  } else {
+    uint8_t hb[kCompanionHeaderSize];
+    if (companion.ReadExact(0, hb, sizeof hb, kErrCompanionAccess) != kOk) return kErrCompanionAccess;
+    block_count = DecodeCompanionHeader(hb).block_count;
+  }
   ByteLock lock;
   uint8_t block[kBlockSize];
   int64_t steps = 0;
   for (int32_t b = first; b != 0;) {
     // A chain visits each block at most once, so more steps than blocks is a cycle.
     if (b < 1 || b >= block_count || ++steps >= block_count) return kErrCompanionAccess;
-    int rc = lock.Take(&companion, uint64_t(b) * kBlockSize);
+    int rc = ReadChainBlock(b, &lock, block);
     if (rc != kOk) return rc;
-    if (companion.ReadExact(uint64_t(b) * kBlockSize, block, kBlockSize, kErrCompanionAccess) != kOk)
-      return kErrCompanionAccess;
     BlockHeader h = DecodeBlockHeader(block);
     if (h.used < 0 || h.used > int32_t(kBlockDataSize)) return kErrCompanionAccess;
     out->append(reinterpret_cast<const char*>(block + kBlockHeaderSize), size_t(h.used));

@@ -1,6 +1,7 @@
 // Finding, deleting, packing, copying the structure of and appending to
 // tables.
 #include <cstring>
+#include <limits>
 
 #include "platform/gbk.h"
 #include "store/field_codec.h"
@@ -18,10 +19,19 @@ constexpr uint32_t kBatchBytes = 163840;
 
 uint32_t BatchRecords(const RecordTable& t) { return std::max<uint32_t>(1, kBatchBytes / t.record_size); }
 
-// Reads records [first, first + n) into buf; a short read gives -62.
+// Reads records [first, first + n) into buf; a short read gives -62. Zero
+// bytes follow the last record, so that the RecordId of a record smaller
+// than one (a damaged record size) is read inside the buffer.
 int ReadBatch(RecordTable* t, int64_t first, uint32_t n, std::vector<uint8_t>* buf) {
-  buf->resize(size_t(n) * t->record_size);
-  return t->table.ReadExact(t->RecordOffset(first), buf->data(), buf->size(), kErrReadRecord);
+  const size_t bytes = size_t(n) * t->record_size;
+  buf->assign(bytes + kRecordIdSize, 0);
+  return t->table.ReadExact(t->RecordOffset(first), buf->data(), bytes, kErrReadRecord);
+}
+
+// Whether a chain field's block number lies within the record: the open does
+// not check descriptor offsets, and one past the record names no chain.
+bool ChainInRecord(const RecordTable& t, const FieldDesc& f) {
+  return HasChain(f.type) && uint64_t(f.offset) + kRecordIdSize <= t.record_size;
 }
 
 // Clears the condition record when an operation ends, whatever its outcome.
@@ -31,41 +41,6 @@ struct ConditionScope {
 };
 
 }  // namespace
-
-bool RecordStore::FindRecord(const RecordCondition& condition) {
-  SetLastError(kOk);
-  RecordTable* t = current();
-  if (!t) return Fail(kErrNoCurrentTable);
-  ByteLock counter;
-  int rc = counter.Take(&t->table, kCounterLockByte);
-  if (rc != kOk) return Fail(rc);
-  int32_t count = 0;
-  if ((rc = t->ReadCounts(&count, nullptr)) != kOk) return Fail(rc);
-  const int64_t start = std::max<int64_t>(t->position, 0);
-  if (count < 1 || start >= count) return false;
-  const int64_t saved = t->position;
-  ConditionScope scope{t};
-  t->condition_record.emplace(t->record_size);
-  ByteLock record;
-  for (int64_t k = start; k < count; ++k) {
-    const uint64_t at = t->RecordOffset(k);
-    if ((rc = record.Take(&t->table, at)) != kOk) break;
-    if (t->table.ReadExact(at, t->condition_record->data(), t->record_size, kErrReadRecord) != kOk) {
-      rc = kErrReadRecord;
-      break;
-    }
-    t->position = k;
-    if (condition && condition()) {
-      SetLastError(kOk);
-      return true;
-    }
-    record.Release();
-  }
-  t->position = saved;
-  if (rc != kOk) return Fail(rc);
-  SetLastError(kOk);
-  return false;
-}
 
 bool RecordStore::DeleteRecord(const RecordCondition& condition) {
   SetLastError(kOk);
@@ -147,7 +122,7 @@ bool RecordStore::Pack() {
       const uint8_t* rec = buf.data() + size_t(i) * t->record_size;
       if (GetI32(rec) < 0) {
         for (const auto& f : t->fields)
-          if (HasChain(f.type) && GetI32(rec + f.offset) != 0) to_free.push_back(GetI32(rec + f.offset));
+          if (ChainInRecord(*t, f) && GetI32(rec + f.offset) != 0) to_free.push_back(GetI32(rec + f.offset));
         if (!journal) {
           journal = std::make_unique<JournalWriter>(journal_path, t->table.file.get(), nullptr);
           if ((rc = journal->Begin()) != kOk || (rc = journal->Save(0, kOffRecordCount, 4)) != kOk ||
@@ -201,10 +176,15 @@ bool RecordStore::CopyStructure(const std::string& path, const std::vector<std::
   }
   if (chosen.empty()) chosen = t->fields;
   bool chained = false;
+  uint64_t record_size = kRecordIdSize;
   for (auto& f : chosen) {
+    record_size += f.width;
     if (f.type != FieldType::kText) f.width = 0;
     chained = chained || HasChain(f.type);
   }
+  // Widths as a damaged descriptor list may declare them (each up to 2 GiB)
+  // can add up past what a record size and the offsets can hold.
+  if (record_size > uint64_t(std::numeric_limits<int32_t>::max())) return Fail(kErrBadFieldSize);
   TableKey* key = t->table.read_key.get();
   const double created = Now().value;
   auto* fs = CurrentFileSystem();
@@ -236,6 +216,8 @@ bool RecordStore::AppendFrom(const std::string& source_name, const RecordConditi
   const int source_index = FindIndex(source_name);
   if (source_index < 0) return Fail(kErrTableNotOpen);
   RecordTable* src = tables_[size_t(source_index)].get();
+  // A damaged header's record size may be too small for the RecordId.
+  if (dst->record_size < kRecordIdSize) return Fail(kErrWriteRecord);
 
   struct Pair {
     const FieldDesc* from;
@@ -299,6 +281,11 @@ bool RecordStore::AppendFrom(const std::string& source_name, const RecordConditi
         bool pass = condition();
         src->condition_record.reset();
         if (!pass) continue;
+      }
+      // The last identifier is spent: a next id past it cannot be stored.
+      if (next_id == std::numeric_limits<int32_t>::max() || count == std::numeric_limits<int32_t>::max()) {
+        rc = kErrWriteRecord;
+        break;
       }
       for (const auto& p : pairs) {
         const uint8_t* from = s + p.from->offset;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "platform/gbk.h"
 #include "store/field_codec.h"
@@ -15,6 +16,9 @@ using platform::CurrentFileSystem;
 namespace {
 
 constexpr unsigned kRecordCountWaitMs = 2000;
+// Fields wider than this are checked against the file length before a
+// buffer of their width is made.
+constexpr uint32_t kAskSizeAbove = 1 << 16;
 
 FatalRunErrorHook& FatalHook() {
   static FatalRunErrorHook hook;
@@ -252,18 +256,30 @@ Value RecordStore::ReadField(const FieldRef& field) {
   const int fi = t->FieldIndex(field);
   if (fi < 0) FatalRunError("指定字段不存在"_gbk);
   const FieldDesc& f = t->fields[size_t(fi)];
-  std::vector<uint8_t> bytes(f.width);
+  std::vector<uint8_t> bytes;
   if (t->condition_record) {
     const auto& rec = *t->condition_record;
     if (uint64_t(f.offset) + f.width > rec.size()) return Fail(kErrReadField), EmptyValue(f.type);
-    std::memcpy(bytes.data(), rec.data() + f.offset, f.width);
+    bytes.assign(rec.data() + f.offset, rec.data() + f.offset + f.width);
   } else {
     if (t->position < 0) return Fail(kErrNoCurrentRecord), EmptyValue(f.type);
     ByteLock lock;
     int rc = lock.Take(&t->table, t->RecordOffset(t->position));
     if (rc != kOk) return Fail(rc), EmptyValue(f.type);
+    // A declared width may reach far past the file (a Text field of up to
+    // 2 GiB): the length tells whether the read can succeed before a buffer
+    // of that width is made.
+    // Only a wide field asks: a usual one is simply read.
+    const uint64_t at = t->RecordOffset(t->position) + f.offset;
+    if (f.width > kAskSizeAbove) {
+      uint64_t size = 0;
+      if ((rc = t->table.Size(&size)) != kOk) return Fail(rc), EmptyValue(f.type);
+      if (at >= size) return Fail(kErrSeek), EmptyValue(f.type);
+      if (size - at < f.width) return Fail(kErrReadField), EmptyValue(f.type);
+    }
+    bytes.resize(f.width);
     size_t got = 0;
-    rc = t->table.Read(t->RecordOffset(t->position) + f.offset, bytes.data(), bytes.size(), &got);
+    rc = t->table.Read(at, bytes.data(), bytes.size(), &got);
     if (rc != kOk || got == 0) return Fail(rc != kOk ? rc : kErrSeek), EmptyValue(f.type);
     if (got < bytes.size()) return Fail(kErrReadField), EmptyValue(f.type);
   }
@@ -322,7 +338,9 @@ bool RecordStore::WriteField(const FieldRef& field, const OptValue& value, const
 namespace {
 
 // Converts every given value for its field first, so that a mismatch writes
-// nothing. -72 on a mismatch.
+// nothing. -72 on a mismatch; -47 for a value whose field does not lie
+// within the record (the open does not check descriptor offsets, and the
+// record is put together in a buffer of the record size).
 int ConvertAll(const RecordTable& t, const std::vector<OptValue>& values,
                std::vector<std::optional<Value>>* out) {
   const size_t k = std::min(values.size(), t.fields.size());
@@ -331,6 +349,10 @@ int ConvertAll(const RecordTable& t, const std::vector<OptValue>& values,
     if (!values[i]) continue;
     (*out)[i] = ConvertForField(*values[i], t.fields[i].type);
     if (!(*out)[i]) return kErrFieldTypeMismatch;
+  }
+  for (size_t i = 0; i < k; ++i) {
+    if (values[i] && uint64_t(t.fields[i].offset) + t.fields[i].width > t.record_size)
+      return kErrWriteField;
   }
   return kOk;
 }
@@ -368,12 +390,17 @@ bool RecordStore::AddRecord(const std::vector<OptValue>& values) {
   std::vector<std::optional<Value>> converted;
   int rc = ConvertAll(*t, values, &converted);
   if (rc != kOk) return Fail(rc);
+  // A damaged header's record size may be too small for the RecordId.
+  if (t->record_size < kRecordIdSize) return Fail(kErrWriteRecord);
   ByteLock counter, record;
   if ((rc = counter.Take(&t->table, kCounterLockByte)) != kOk) return Fail(rc);
   int32_t count = 0, next_id = 0;
   if ((rc = t->ReadCounts(&count, &next_id)) != kOk) return Fail(rc);
   count = std::max(count, 0);
   next_id = std::max(next_id, 1);
+  // The last identifier is spent: a next id past it cannot be stored.
+  if (next_id == std::numeric_limits<int32_t>::max() || count == std::numeric_limits<int32_t>::max())
+    return Fail(kErrWriteRecord);
   const uint64_t slot = t->RecordOffset(count);
   if ((rc = record.Take(&t->table, slot)) != kOk) return Fail(rc);
   uint64_t size = 0;
@@ -396,6 +423,7 @@ bool RecordStore::ModifyRecord(const std::vector<OptValue>& values) {
   int rc = ConvertAll(*t, values, &converted);
   if (rc != kOk) return Fail(rc);
   if (t->position < 0) return Fail(kErrNoCurrentRecord);
+  if (t->record_size < kRecordIdSize) return Fail(kErrWriteRecord);
   const uint64_t at = t->RecordOffset(t->position);
   ByteLock record;
   if ((rc = record.Take(&t->table, at)) != kOk) return Fail(rc);

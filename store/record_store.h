@@ -149,6 +149,14 @@ class RecordStore {
   // From the position on, the first record for which the condition holds
   // becomes the position. False with LastError 0 when none does.
   bool FindRecord(const RecordCondition& condition);
+  // Visits every record slot from the first, deleted ones included: `visit`
+  // runs with the record as the condition record (ReadField reads it) and
+  // the position at it, and returns false to stop. The whole table and its
+  // companion are locked meanwhile and read in large batches, so a pass
+  // over every memo costs a few system calls per batch, not per record.
+  // The position returns to where it was. `visit` must not write to the
+  // table. -65, -62, -59, lock errors.
+  bool ScanRecords(const std::function<bool()>& visit);
   // Creates an empty table with the named fields of the current table (all
   // when none is given or none matches), protected with the same key. The
   // new table is not opened.

@@ -122,6 +122,18 @@ void LockedFile::UnlockWhole() {
   virtual_.clear();
 }
 
+int LockedFile::LockSpan(uint64_t offset, uint64_t length) {
+  if (!use_locks || whole_count_ > 0) return kOk;
+  auto it = held_.lower_bound(offset);
+  if (it != held_.end() && it->first < offset + length) return kErrLockViolation;
+  return LockRange(offset, length, 0);
+}
+
+void LockedFile::UnlockSpan(uint64_t offset, uint64_t length) {
+  if (!use_locks || whole_count_ > 0) return;
+  file->Unlock(offset, length);
+}
+
 void LockedFile::UnlockAll() {
   if (!file) return;
   if (whole_count_ > 0) {

@@ -46,6 +46,11 @@ class LockedFile {
   // The whole lockable range minus the bytes this file already holds.
   int LockWhole();
   void UnlockWhole();
+  // Locks [offset, offset + length) in one call for a run of records, when
+  // none of its bytes is held singly (else -13 at once, so the caller can
+  // go byte by byte). Uncounted: UnlockSpan releases it.
+  int LockSpan(uint64_t offset, uint64_t length);
+  void UnlockSpan(uint64_t offset, uint64_t length);
   // Releases every lock this file holds.
   void UnlockAll();
   bool holds_whole() const { return whole_count_ > 0; }
@@ -158,9 +163,21 @@ class RecordTable {
   // Frees the chains of these first blocks, in order, under one header lock.
   int FreeChains(const std::vector<int32_t>& firsts);
 
+  // While a scan holds the whole companion, chains are read through a
+  // read-ahead window instead of block by block under block locks.
+  struct ChainWindow {
+    int32_t block_count = 0;
+    uint64_t first = 0;  // first block in `bytes`
+    std::vector<uint8_t> bytes;
+  };
+  std::optional<ChainWindow> window;
+
  private:
   struct HeaderSession;
   int FreeChainLocked(int32_t first, HeaderSession* session);
+  // One block of the chain being read: through the window when a scan runs,
+  // else under its block lock (kept in *lock until the next block).
+  int ReadChainBlock(int32_t b, ByteLock* lock, uint8_t* block);
   int CompanionBlocks(uint64_t* blocks);
 };
 

@@ -21,7 +21,8 @@ class LockTest : public ::testing::Test {
     for (int d = 0; d < 3; ++d) ASSERT_TRUE(s.AddRecord({DateTime(41000 + d), std::string("t")}));
   }
   // A child process that opens the table and sits inside a FindRecord
-  // condition (holding the counter lock and the lock of record 1) until it
+  // condition (holding the counter lock and the locks of the records it is
+  // testing) until it
   // reads a byte from `release`, or for `hold_ms` when that is not 0.
   pid_t HoldInChild(int* release_fd, unsigned hold_ms) {
     int ready[2], release[2];
@@ -79,9 +80,10 @@ TEST_F(LockTest, AnotherProcessHoldingLocksMakesOperationsFail) {
   EXPECT_EQ(LastError(), -13);
   EXPECT_FALSE(s.Pack());  // whole-table lock
   EXPECT_EQ(LastError(), -13);
+  // The search holds the run of records it is testing: record 2 too.
   s.GoToRecord(2);
-  EXPECT_EQ(Text(s.ReadField(TextField())), "t");  // other records are free
-  EXPECT_TRUE(s.WriteField(TextField(), std::string("u")));
+  EXPECT_FALSE(s.WriteField(TextField(), std::string("u")));
+  EXPECT_EQ(LastError(), -13);
   RecordStore other;
   EXPECT_FALSE(other.OpenTable(path_));  // opening takes the whole table
   EXPECT_EQ(LastError(), -13);
@@ -149,6 +151,52 @@ TEST_F(LockTest, SharingModesHoldAmongOpeners) {
   EXPECT_TRUE(a.AddRecord({DateTime(2), std::string("x")}));
   RecordStore c;
   EXPECT_FALSE(c.IsProtected(path_));  // cannot be read while held: false
+}
+
+}  // namespace
+}  // namespace tarvok::test
+
+namespace tarvok::test {
+namespace {
+
+TEST(RunLocks, ARecordHeldElsewhereStopsTheSearchThere) {
+  TempDir dir;
+  const std::string path = dir.GbkPath("t.edb");
+  MakeTable(path, {{"v", FieldType::kInt32, 0, 0}});
+  RecordStore s;
+  ASSERT_TRUE(s.OpenTable(path));
+  for (int32_t v = 1; v <= 6; ++v) ASSERT_TRUE(s.AddRecord({v}));
+  // Another opener holds the lock byte of record 4.
+  std::unique_ptr<platform::File> other;
+  ASSERT_EQ(platform::PosixFileSystem()->Open(path, Access::kReadWrite, Sharing::kShared,
+                                              platform::Disposition::kOpenExisting, &other),
+            0);
+  const uint64_t record4 = 0x74 + 72 + 3 * 8;
+  ASSERT_EQ(other->Lock(record4, 1), 0);
+  std::vector<int32_t> seen;
+  auto is = [&](int32_t want) {
+    return [&, want] {
+      seen.push_back(std::get<int32_t>(s.ReadField("v")));
+      return seen.back() == want;
+    };
+  };
+  s.GoFirst();
+  EXPECT_TRUE(s.FindRecord(is(2)));
+  EXPECT_EQ(s.CurrentRecordNumber(), 2);
+  seen.clear();
+  s.GoFirst();
+  EXPECT_FALSE(s.FindRecord(is(6)));
+  EXPECT_EQ(LastError(), -13);
+  EXPECT_EQ(seen, (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(s.CurrentRecordNumber(), 1);
+  // Past the held record the search runs as usual.
+  s.GoToRecord(5);
+  EXPECT_TRUE(s.FindRecord(is(6)));
+  ASSERT_EQ(other->Unlock(record4, 1), 0);
+  seen.clear();
+  s.GoFirst();
+  EXPECT_TRUE(s.FindRecord(is(6)));
+  EXPECT_EQ(seen.size(), 6u);
 }
 
 }  // namespace

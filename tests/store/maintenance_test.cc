@@ -162,3 +162,58 @@ TEST_F(MaintenanceTest, AppendFromConvertsNumericKinds) {
 
 }  // namespace
 }  // namespace tarvok::test
+
+namespace tarvok::test {
+namespace {
+
+TEST_F(MaintenanceTest, FindRecordRunsAcrossManyRuns) {
+  // Records of 40 KiB: a run holds four of them.
+  MakeTable(dir_.GbkPath("wide.edb"), {{"v", FieldType::kInt32, 0, 0}, {"pad", FieldType::kText, 0, 40000}});
+  ASSERT_TRUE(s_.OpenTable(dir_.GbkPath("wide.edb")));
+  for (int32_t v = 1; v <= 11; ++v) ASSERT_TRUE(s_.AddRecord({v}));
+  for (int32_t want : {1, 4, 5, 9, 11}) {
+    s_.GoFirst();
+    EXPECT_TRUE(s_.FindRecord([&] { return std::get<int32_t>(s_.ReadField("v")) == want; }));
+    EXPECT_EQ(s_.CurrentRecordNumber(), want);
+  }
+  s_.GoToRecord(6);
+  EXPECT_FALSE(s_.FindRecord([&] { return std::get<int32_t>(s_.ReadField("v")) == 3; }));
+  EXPECT_EQ(s_.CurrentRecordNumber(), 6);
+}
+
+TEST_F(MaintenanceTest, ScanRecordsVisitsEverySlotWithItsMemo) {
+  s_.GoToRecord(3);
+  ASSERT_TRUE(s_.DeleteRecord());
+  s_.GoToRecord(2);
+  std::vector<std::string> texts;
+  std::vector<int64_t> positions;
+  ASSERT_TRUE(s_.ScanRecords([&] {
+    texts.push_back(Text(s_.ReadField(TextField())));
+    positions.push_back(s_.CurrentRecordNumber());
+    return true;
+  }));
+  ASSERT_EQ(texts.size(), 6u);
+  for (int d = 0; d < 6; ++d) EXPECT_EQ(texts[size_t(d)], std::string(400 + 300 * d, char('a' + d)));
+  EXPECT_EQ(positions, (std::vector<int64_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(s_.CurrentRecordNumber(), 2);
+  // Stopping early.
+  int visits = 0;
+  ASSERT_TRUE(s_.ScanRecords([&] { return ++visits < 2; }));
+  EXPECT_EQ(visits, 2);
+  // Afterwards chains are read block by block again, and writes go through.
+  ASSERT_TRUE(s_.WriteField(TextField(), std::string(3000, 'z')));
+  EXPECT_EQ(Text(s_.ReadField(TextField())), std::string(3000, 'z'));
+  // A damaged chain reads as -59 inside the scan too.
+  EditFile(dir_.Path("rz35.edt"), [](std::string* c) { PutI32At(c, 512 + 4, 1); });
+  s_.GoFirst();
+  ASSERT_TRUE(s_.ScanRecords([&] {
+    if (s_.CurrentRecordNumber() == 1) {
+      EXPECT_EQ(Text(s_.ReadField(TextField())), "");
+      EXPECT_EQ(LastError(), -59);
+    }
+    return true;
+  }));
+}
+
+}  // namespace
+}  // namespace tarvok::test
