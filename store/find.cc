@@ -14,16 +14,6 @@
 
 namespace tarvok::store {
 
-namespace {
-
-constexpr uint32_t kRunBytes = 163840;
-
-struct ConditionScope {
-  RecordTable* t;
-  ~ConditionScope() { t->condition_record.reset(); }
-};
-
-}  // namespace
 
 bool RecordStore::FindRecord(const RecordCondition& condition) {
   SetLastError(kOk);
@@ -45,15 +35,14 @@ bool RecordStore::FindRecord(const RecordCondition& condition) {
     return condition && condition();
   };
 
-  const uint32_t run = std::max<uint32_t>(1, kRunBytes / t->record_size);
+  const uint32_t run = t->BatchRecords();
   std::vector<uint8_t> buf;
   for (int64_t first = start; first < count; first += run) {
     const uint32_t n = uint32_t(std::min<int64_t>(run, count - first));
     const uint64_t span_from = t->RecordOffset(first);
     const uint64_t span_len = uint64_t(n - 1) * t->record_size + 1;
     if (span_from + span_len <= kWholeLockLength && t->table.LockSpan(span_from, span_len) == kOk) {
-      buf.resize(size_t(n) * t->record_size);
-      rc = t->table.ReadExact(span_from, buf.data(), buf.size(), kErrReadRecord);
+      rc = t->ReadRecords(first, n, &buf);
       bool found = false;
       int64_t k = first;
       if (rc == kOk) {

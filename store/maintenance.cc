@@ -15,30 +15,11 @@ using platform::CurrentFileSystem;
 
 namespace {
 
-constexpr uint32_t kBatchBytes = 163840;
-
-uint32_t BatchRecords(const RecordTable& t) { return std::max<uint32_t>(1, kBatchBytes / t.record_size); }
-
-// Reads records [first, first + n) into buf; a short read gives -62. Zero
-// bytes follow the last record, so that the RecordId of a record smaller
-// than one (a damaged record size) is read inside the buffer.
-int ReadBatch(RecordTable* t, int64_t first, uint32_t n, std::vector<uint8_t>* buf) {
-  const size_t bytes = size_t(n) * t->record_size;
-  buf->assign(bytes + kRecordIdSize, 0);
-  return t->table.ReadExact(t->RecordOffset(first), buf->data(), bytes, kErrReadRecord);
-}
-
 // Whether a chain field's block number lies within the record: the open does
 // not check descriptor offsets, and one past the record names no chain.
 bool ChainInRecord(const RecordTable& t, const FieldDesc& f) {
   return HasChain(f.type) && uint64_t(f.offset) + kRecordIdSize <= t.record_size;
 }
-
-// Clears the condition record when an operation ends, whatever its outcome.
-struct ConditionScope {
-  RecordTable* t;
-  ~ConditionScope() { t->condition_record.reset(); }
-};
 
 }  // namespace
 
@@ -69,11 +50,11 @@ bool RecordStore::DeleteRecord(const RecordCondition& condition) {
   if ((rc = t->ReadCounts(&count, nullptr)) != kOk) return Fail(rc);
   const int64_t saved = t->position;
   ConditionScope scope{t};
-  const uint32_t batch = BatchRecords(*t);
+  const uint32_t batch = t->BatchRecords();
   std::vector<uint8_t> buf;
   for (int64_t first = 0; first < count && rc == kOk; first += batch) {
     const uint32_t n = uint32_t(std::min<int64_t>(batch, count - first));
-    if ((rc = ReadBatch(t, first, n, &buf)) != kOk) break;
+    if ((rc = t->ReadRecords(first, n, &buf)) != kOk) break;
     for (uint32_t i = 0; i < n && rc == kOk; ++i) {
       uint8_t* rec = buf.data() + size_t(i) * t->record_size;
       t->position = first + i;
@@ -107,7 +88,7 @@ bool RecordStore::Pack() {
   // is cut off, by a failure or by a crash, the journal puts it back whole.
   // The chains of dropped records are freed only after the table no longer
   // points to them, in record order, which gives the same free list.
-  const uint32_t batch = BatchRecords(*t);
+  const uint32_t batch = t->BatchRecords();
   std::vector<uint8_t> buf, out;
   std::vector<int32_t> to_free;
   std::unique_ptr<JournalWriter> journal;
@@ -115,7 +96,7 @@ bool RecordStore::Pack() {
   int64_t kept = 0;
   for (int64_t first = 0; first < count && rc == kOk; first += batch) {
     const uint32_t n = uint32_t(std::min<int64_t>(batch, count - first));
-    if ((rc = ReadBatch(t, first, n, &buf)) != kOk) break;
+    if ((rc = t->ReadRecords(first, n, &buf)) != kOk) break;
     out.clear();
     int64_t out_first = -1;  // new slot of the first record in `out`
     for (uint32_t i = 0; i < n; ++i) {
@@ -265,12 +246,12 @@ bool RecordStore::AppendFrom(const std::string& source_name, const RecordConditi
   count = std::max(count, 0);
   next_id = std::max(next_id, 1);
 
-  const uint32_t batch = BatchRecords(*src);
+  const uint32_t batch = src->BatchRecords();
   std::vector<uint8_t> buf, rec(dst->record_size, 0), out;
   std::string chain;
   for (int64_t first = 0; first < src_count && rc == kOk; first += batch) {
     const uint32_t n = uint32_t(std::min<int64_t>(batch, src_count - first));
-    if ((rc = ReadBatch(src, first, n, &buf)) != kOk) break;
+    if ((rc = src->ReadRecords(first, n, &buf)) != kOk) break;
     out.clear();
     const int32_t out_first = count;
     for (uint32_t i = 0; i < n && rc == kOk; ++i) {

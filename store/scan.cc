@@ -35,13 +35,11 @@ bool RecordStore::ScanRecords(const std::function<bool()>& visit) {
     }
   } restore{t, saved};
 
-  const uint32_t batch = std::max<uint32_t>(1, 163840 / t->record_size);
+  const uint32_t batch = t->BatchRecords();
   std::vector<uint8_t> buf;
   for (int64_t first = 0; first < count; first += batch) {
     const uint32_t n = uint32_t(std::min<int64_t>(batch, count - first));
-    buf.resize(size_t(n) * t->record_size);
-    if (t->table.ReadExact(t->RecordOffset(first), buf.data(), buf.size(), kErrReadRecord) != kOk)
-      return Fail(kErrReadRecord);
+    if (t->ReadRecords(first, n, &buf) != kOk) return Fail(kErrReadRecord);
     for (uint32_t i = 0; i < n; ++i) {
       const uint8_t* rec = buf.data() + size_t(i) * t->record_size;
       if (!t->condition_record) t->condition_record.emplace();

@@ -217,6 +217,12 @@ int RecordTable::FieldIndex(const FieldRef& ref) const {
   return -1;
 }
 
+int RecordTable::ReadRecords(int64_t first, uint32_t n, std::vector<uint8_t>* buf) {
+  const size_t bytes = size_t(n) * record_size;
+  buf->assign(bytes + kRecordIdSize, 0);
+  return table.ReadExact(RecordOffset(first), buf->data(), bytes, kErrReadRecord);
+}
+
 int RecordTable::ReadCounts(int32_t* count, int32_t* next_id) {
   uint8_t b[8];
   int rc = table.ReadExact(kOffRecordCount, b, sizeof b, kErrRecordCount);

@@ -3,6 +3,7 @@
 // the store; callers use RecordStore.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -153,6 +154,13 @@ class RecordTable {
   // 0-based index of a field, or -1.
   int FieldIndex(const FieldRef& ref) const;
 
+  // Reads records [first, first + n) into buf, followed by zero bytes for
+  // one RecordId, so that even a record smaller than one (a damaged record
+  // size) has its RecordId inside the buffer. A short read gives -62.
+  int ReadRecords(int64_t first, uint32_t n, std::vector<uint8_t>* buf);
+  // Records per batch of a pass over the table (a 160 KiB buffer).
+  uint32_t BatchRecords() const { return std::max<uint32_t>(1, 163840 / record_size); }
+
   // Reads record count and next id from the header (8 bytes at 0x10).
   int ReadCounts(int32_t* count, int32_t* next_id);
   int WriteCounts(int32_t count, int32_t next_id);
@@ -179,6 +187,13 @@ class RecordTable {
   // else under its block lock (kept in *lock until the next block).
   int ReadChainBlock(int32_t b, ByteLock* lock, uint8_t* block);
   int CompanionBlocks(uint64_t* blocks);
+};
+
+// Clears a table's condition record when an operation ends, whatever its
+// outcome.
+struct ConditionScope {
+  RecordTable* t;
+  ~ConditionScope() { t->condition_record.reset(); }
 };
 
 // Default extension, full path and the file on disk whatever the letter case
