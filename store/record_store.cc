@@ -1,5 +1,7 @@
 #include "store/record_store.h"
 
+#include <string.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -119,6 +121,8 @@ bool RecordStore::OpenTable(const std::string& path, const OpenOptions& o) {
   req.prompt_fn = PromptHook();
   std::unique_ptr<RecordTable> table;
   int rc = RecordTable::Open(req, &table);
+  // The table keeps only its key; this copy of the password goes now.
+  if (!req.password.empty()) explicit_bzero(req.password.data(), req.password.size());
   if (rc != kOk) return Fail(rc);
   tables_.push_back(std::move(table));
   current_ = static_cast<int>(tables_.size()) - 1;
