@@ -9,10 +9,12 @@
 //
 // Each input is opened read-only (every record and field read, then the
 // check), then for reading and writing: the check, the same walk, and writes
-// of every kind (chains grown, shrunk and emptied, a record appended and
-// deleted, a pack). Besides not crashing, hanging or exhausting memory, one
-// property is asserted: the store's writes keep a consistent table
-// consistent.
+// of every kind (chains grown, shrunk and emptied, records appended,
+// rewritten and deleted, a pack, the records appended to a copy of the
+// structure) unless the records are huge. Besides not crashing, hanging or
+// exhausting memory, two properties are asserted: each of the store's
+// writes keeps a consistent table consistent, and so does appending to the
+// copy; and the store opens every copy of a structure it made.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -26,18 +28,29 @@
 #include "store/check.h"
 #include "store/journal.h"
 #include "store/record_store.h"
+#include "store/table.h"
 
 namespace {
 
+// A header may declare records of up to 2 GiB, and an appended record is
+// written whole: lawful, but seconds per input. Larger records are only read.
+constexpr uint32_t kMaxWrittenRecord = 1 << 16;
+
+using tarvok::store::CheckCurrentTable;
 using tarvok::store::FieldType;
 using tarvok::store::RecordStore;
 
+// The files of one run, in a private folder made once per process.
 struct Files {
-  std::string dir, table, companion, journal, journal_new;
+  std::string dir;
+  std::vector<std::string> all;  // every name a run may leave behind
+  std::string table, companion, copy;
 };
 
+// Never destroyed: the exit hook that removes the files runs after every
+// static destructor.
 const Files& Paths() {
-  static const Files files = [] {
+  static const Files* files = [] {
     // tmpfs where there is one: the files are rewritten for every input.
     const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     std::string dir = std::string(base) + "/fuzz_table_file-XXXXXX";
@@ -46,18 +59,17 @@ const Files& Paths() {
       std::abort();
     }
     tarvok::store::SetDurableJournals(false);
-    Files f{dir, dir + "/t.edb", dir + "/t.edt", "", ""};
-    f.journal = f.table + "-undo";
-    f.journal_new = f.journal + "-new";
+    auto* f = new Files{dir, {}, dir + "/t.edb", dir + "/t.edt", dir + "/u.edb"};
+    for (const char* name : {"t.edb", "t.edt", "t.edb-undo", "t.edb-undo-new", "u.edb", "u.edt",
+                             "u.edb-undo", "u.edb-undo-new"})
+      f->all.push_back(dir + "/" + name);
     std::atexit([] {
-      const Files& p = Paths();
-      for (const std::string* file : {&p.table, &p.companion, &p.journal, &p.journal_new})
-        unlink(file->c_str());
-      rmdir(p.dir.c_str());
+      for (const auto& file : Paths().all) unlink(file.c_str());
+      rmdir(Paths().dir.c_str());
     });
     return f;
   }();
-  return files;
+  return *files;
 }
 
 void WriteWhole(const std::string& path, const uint8_t* data, size_t n) {
@@ -77,23 +89,46 @@ void WriteWhole(const std::string& path, const uint8_t* data, size_t n) {
   close(fd);
 }
 
+void ReadAllFields(RecordStore& s) {
+  const int fields = s.FieldCount();
+  for (int f = 1; f <= fields; ++f) s.ReadField(f);
+}
+
 // Reads every field of every record slot, moving with GoFirst and Skip.
 void Walk(RecordStore& s) {
-  const int fields = s.FieldCount();
   s.GoFirst();
   const int32_t count = s.RecordCount();
   for (int32_t k = 0; k < count; ++k) {
-    for (int f = 1; f <= fields; ++f) s.ReadField(f);
+    ReadAllFields(s);
     if (!s.Skip()) break;
   }
   s.Skip(-1);
   s.GoToRecord(count);
 }
 
+std::string Join(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const auto& l : lines) s += "  " + l + "\n";
+  return s;
+}
+
+// Aborts when the current table is found inconsistent after `what`.
+void RequireConsistent(RecordStore& s, const char* what) {
+  std::vector<std::string> problems;
+  if (CheckCurrentTable(s, &problems) == 0 && !problems.empty()) {
+    std::fprintf(stderr, "%s left problems in a consistent table:\n%s", what, Join(problems).c_str());
+    std::abort();
+  }
+}
+
 // Writes that touch every chain routine: grow, shrink and empty each chain
-// of the first record, append a record with every value, delete the first
-// record and pack.
-void Write(RecordStore& s) {
+// of the first record; append a record with every value and a blank one,
+// rewrite both; delete records one by one and by a condition; pack. When the
+// table was consistent, it is checked again after every operation.
+void Write(RecordStore& s, bool consistent) {
+  auto step = [&](const char* what) {
+    if (consistent) RequireConsistent(s, what);
+  };
   const int fields = s.FieldCount();
   std::vector<int> chains;
   std::vector<tarvok::store::OptValue> values;
@@ -113,20 +148,36 @@ void Write(RecordStore& s) {
     s.GoToRecord(1);
     for (int f : chains) {
       s.WriteField(f, std::string(1600, 'g'));
+      step("growing a chain");
       s.WriteField(f, std::string(7, 's'));
+      step("shrinking a chain");
       s.WriteField(f, std::nullopt);
+      step("emptying a chain");
     }
   }
   s.AddRecord(values);
+  step("AddRecord");
+  s.AddBlankRecord();
+  step("AddBlankRecord");
+  s.ModifyRecord(values);
+  step("ModifyRecord");
   s.GoToRecord(1);
+  s.ModifyRecord({});
   s.DeleteRecord();
+  step("DeleteRecord");
+  s.GoFirst();
+  s.FindRecord([&] {
+    ReadAllFields(s);
+    return false;
+  });
+  int seen = 0;
+  s.DeleteRecord([&] {
+    ReadAllFields(s);
+    return ++seen % 3 == 0;
+  });
+  step("DeleteRecord with a condition");
   s.Pack();
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-  std::string s;
-  for (const auto& l : lines) s += "  " + l + "\n";
-  return s;
+  step("Pack");
 }
 
 }  // namespace
@@ -141,14 +192,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* companion = table + table_size;
   const size_t companion_size = size - 4 - table_size;
 
+  for (const auto& file : p.all) unlink(file.c_str());
   WriteWhole(p.table, table, table_size);
-  if (companion_size > 0) {
-    WriteWhole(p.companion, companion, companion_size);
-  } else {
-    unlink(p.companion.c_str());
-  }
-  unlink(p.journal.c_str());
-  unlink(p.journal_new.c_str());
+  if (companion_size > 0) WriteWhole(p.companion, companion, companion_size);
 
   tarvok::store::OpenOptions options;
   if (table_size >= 4 && std::memcmp(table, "WCDB", 4) == 0) options.password = "fuzz";
@@ -159,23 +205,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.access = tarvok::store::Access::kReadOnly;
     if (s.OpenTable(p.table, options)) {
       Walk(s);
-      tarvok::store::CheckCurrentTable(s, &problems);
+      CheckCurrentTable(s, &problems);
     }
   }
-  {
-    RecordStore s;
-    options.access = tarvok::store::Access::kReadWrite;
-    if (s.OpenTable(p.table, options)) {
-      const bool consistent = tarvok::store::CheckCurrentTable(s, &problems) == 0 && problems.empty();
-      Walk(s);
-      Write(s);
-      Walk(s);
-      if (consistent && tarvok::store::CheckCurrentTable(s, &problems) == 0 && !problems.empty()) {
-        std::fprintf(stderr, "the store's writes left a consistent table with problems:\n%s",
-                     Join(problems).c_str());
-        std::abort();
-      }
-    }
+
+  RecordStore s;
+  options.access = tarvok::store::Access::kReadWrite;
+  if (!s.OpenTable(p.table, options)) return 0;
+  const bool consistent = CheckCurrentTable(s, &problems) == 0 && problems.empty();
+  Walk(s);
+  if (s.current()->record_size > kMaxWrittenRecord) return 0;
+  Write(s, consistent);
+  Walk(s);
+
+  // The structure copied, opened, and the records appended to it.
+  if (!s.CopyStructure(p.copy)) return 0;
+  if (!s.OpenTable(p.copy, options)) {
+    std::fprintf(stderr, "the store cannot open the copy it made: error %d\n", tarvok::store::LastError());
+    std::abort();
   }
+  if (s.current()->record_size > kMaxWrittenRecord) return 0;
+  s.AppendFrom("t");
+  Walk(s);
+  if (consistent) RequireConsistent(s, "AppendFrom");
   return 0;
 }

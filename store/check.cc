@@ -308,7 +308,7 @@ class Checker {
         owner_[size_t(b)] = kFree;
         ++walked;
         if (h.used != 0) Report(Line("free list: block ", b, " used ", h.used, ", expected 0"));
-        if (false)
+        if (prev != 0 && h.previous != prev)
           Report(Line("free list: block ", b, " previous link ", h.previous, ", expected ", prev));
         prev = b;
         b = h.next;

@@ -127,6 +127,13 @@ struct OpenRequest {
   PasswordPromptFn prompt_fn;
 };
 
+// Companion blocks read ahead during a scan.
+struct ChainWindow {
+  int32_t block_count = 0;
+  uint64_t first = 0;  // first block in `bytes`
+  std::vector<uint8_t> bytes;
+};
+
 class RecordTable {
  public:
   ~RecordTable();
@@ -173,11 +180,6 @@ class RecordTable {
 
   // While a scan holds the whole companion, chains are read through a
   // read-ahead window instead of block by block under block locks.
-  struct ChainWindow {
-    int32_t block_count = 0;
-    uint64_t first = 0;  // first block in `bytes`
-    std::vector<uint8_t> bytes;
-  };
   std::optional<ChainWindow> window;
 
  private:
