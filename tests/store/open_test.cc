@@ -181,3 +181,39 @@ TEST_F(OpenTest, PasswordsMustFitTheMagic) {
 
 }  // namespace
 }  // namespace tarvok::test
+
+namespace tarvok::test {
+namespace {
+
+// Headers that open (their damage is not checked at open) but on which a
+// write would go wrong: the write is refused and the file stays as it was.
+TEST(DamagedHeaders, WritesThatCannotBeStoredAreRefused) {
+  struct Row {
+    const char* name;
+    std::function<void(std::string*)> edit;
+    std::function<bool(RecordStore&)> write;
+    int code;
+  } rows[] = {
+      {"record ids spent", [](std::string* b) { PutI32At(b, 0x14, 0x7FFFFFFF); },
+       [](RecordStore& s) { return s.AddRecord({int32_t(1)}); }, -63},
+      {"record size below the RecordId", [](std::string* b) { PutI32At(b, 0x18, 2); },
+       [](RecordStore& s) { return s.AddRecord({}); }, -63},
+      {"field placed past the record", [](std::string* b) { PutI32At(b, 0x74 + 0x18, 400); },
+       [](RecordStore& s) { return s.AddRecord({int32_t(1)}); }, -47},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    TempDir dir;
+    MakeTable(dir.GbkPath("t.edb"), {{"v", FieldType::kInt32, 0, 0}});
+    EditFile(dir.Path("t.edb"), r.edit);
+    const std::string before = ReadFileBytes(dir.Path("t.edb"));
+    RecordStore s;
+    ASSERT_TRUE(s.OpenTable(dir.GbkPath("t.edb"))) << LastError();
+    EXPECT_FALSE(r.write(s));
+    EXPECT_EQ(LastError(), r.code);
+    EXPECT_EQ(ReadFileBytes(dir.Path("t.edb")), before);
+  }
+}
+
+}  // namespace
+}  // namespace tarvok::test
