@@ -26,3 +26,21 @@ if ((${#missing[@]})); then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The lunar cross-check (tests/lunar/crosscheck.cmake) compares with a calendar
+# library from npm, pinned in tools/lunar/package-lock.json. npm ci runs only
+# when the lock file changed since the last install.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  echo "setup: installing nodejs npm"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends nodejs npm
+fi
+lunar_tools="$(cd "$(dirname "${BASH_SOURCE[0]}")/../tools/lunar" && pwd)"
+if ! cmp -s "$lunar_tools/package-lock.json" "$lunar_tools/node_modules/.installed-lock.json"; then
+  echo "setup: npm ci --prefix tools/lunar"
+  npm ci --prefix "$lunar_tools" --no-audit --no-fund --loglevel=error
+  cp "$lunar_tools/package-lock.json" "$lunar_tools/node_modules/.installed-lock.json"
+fi
