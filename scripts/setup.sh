@@ -9,6 +9,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   nettle-dev libsqlite3-dev
   python3
+  qt6-base-dev
+  xvfb fonts-noto-cjk imagemagick
 )
 
 missing=()
