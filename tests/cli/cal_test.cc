@@ -1,10 +1,6 @@
 // tarvokline-cal, run as the real binary: the month as the control shows it,
 // one day's information line, JSON read back by Python's json module, and
 // every refusal with its exit status.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <ctime>
 #include <string>
 #include <vector>
@@ -12,52 +8,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace tarvok::test {
 namespace {
 
 using ::testing::HasSubstr;
 
-struct Result {
-  int status = -1;  // exit status; 128 + signal when killed
-  std::string out, err;
-};
-
-// Runs `program` (a path, or a name looked up in PATH) with `args`; the
-// three streams pass through files in `io`.
-Result Spawn(const TempDir& io, const std::string& program, const std::vector<std::string>& args,
-             const std::string& input = "") {
-  const std::string in = io.Path("stdin"), out = io.Path("stdout"), err = io.Path("stderr");
-  WriteFileBytes(in, input);
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = 0;
-  Result r;
-  const int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << program;
-    return r;
-  }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  r.out = ReadFileBytes(out);
-  r.err = ReadFileBytes(err);
-  return r;
-}
+using Result = RunResult;
 
 Result Cal(const TempDir& io, const std::vector<std::string>& args) {
-  return Spawn(io, std::string(TARVOK_BIN_DIR) + "/tarvokline-cal", args);
+  return RunProgram(io, std::string(TARVOK_BIN_DIR) + "/tarvokline-cal", args);
 }
 
 // Parses `json` with Python and prints what `expression` gives for it,
@@ -69,7 +31,7 @@ std::string FromJson(const TempDir& io, const std::string& json, const std::stri
       "v = " + expression + "\n"
       "v = '\\n'.join(v) if isinstance(v, list) else str(v)\n"
       "sys.stdout.buffer.write((v + '\\n').encode('utf-8'))\n";
-  const Result r = Spawn(io, "python3", {"-c", script}, json);
+  const Result r = RunProgram(io, "python3", {"-c", script}, json);
   EXPECT_EQ(r.status, 0) << r.err;
   return r.out;
 }

@@ -2,9 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <fcntl.h>
 
 #include <string>
 #include <vector>
@@ -12,46 +9,16 @@
 #include "platform/gbk.h"
 #include "store/format.h"
 #include "store/record_store.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace tarvok::test {
 
-struct RunResult {
-  int status = -1;  // exit status; 128 + signal when killed
-  std::string out, err;
-};
 
-// Runs the tool with `args` (UTF-8) and `input` on its standard input; the
-// three streams pass through files in `io`.
+// Runs the tool with `args` (UTF-8) and `input` on its standard input.
 inline RunResult RunEdb(const TempDir& io, const std::vector<std::string>& args,
                         const std::string& input = "") {
-  const std::string in = io.Path("edb-stdin"), out = io.Path("edb-stdout"), err = io.Path("edb-stderr");
-  WriteFileBytes(in, input);
-  const std::string bin = std::string(TARVOK_BIN_DIR) + "/tarvokline-edb";
-  std::vector<char*> argv{const_cast<char*>(bin.c_str())};
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = 0;
-  RunResult r;
-  const int spawned = posix_spawn(&pid, bin.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << bin;
-    return r;
-  }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  r.out = ReadFileBytes(out);
-  r.err = ReadFileBytes(err);
-  return r;
+  return RunProgram(io, std::string(TARVOK_BIN_DIR) + "/tarvokline-edb", args, input);
 }
 
 // The lines of a text, without their "\n".

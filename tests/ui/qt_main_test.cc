@@ -5,13 +5,13 @@
 //   ui_tests --screenshot-calendar=FILE.png
 // runs no test: it shows the lunar month calendar on October 2014 (the month
 // with the leap ninth month) with the pointer over 24 October, and saves what
-// the display server shows of the window. tools/screenshot_calendar.sh runs
+// the display server shows of the window. tools/screenshot.sh calendar runs
 // it under Xvfb.
 //
 //   ui_tests --screenshot-main-window=FILE.png
 // shows the main window with the calendar on 24 October 2014 and saves four
 // pictures: FILE.png (month view, today page), FILE-week-overview.png,
-// FILE-settings-memo.png and FILE-contacts.png. tools/screenshot_main_window.sh
+// FILE-settings-memo.png and FILE-contacts.png. tools/screenshot.sh main-window
 // runs it under Xvfb.
 #include <QApplication>
 #include <QMouseEvent>
