@@ -32,7 +32,7 @@ class EditState : public QObject {
  public:
   static constexpr const char* kName = "tarvok-edit-state";
 
-  explicit EditState(QWidget* widget) : QObject(widget), widget_(widget) {
+  explicit EditState(QWidget* widget) : QObject(widget) {
     setObjectName(QString::fromLatin1(kName));
     line_ = qobject_cast<QLineEdit*>(widget);
     text_ = qobject_cast<QTextEdit*>(widget);
@@ -137,7 +137,6 @@ class EditState : public QObject {
     cutting_ = false;
   }
 
-  QWidget* widget_;
   QLineEdit* line_ = nullptr;
   QTextEdit* text_ = nullptr;
   QPlainTextEdit* plain_ = nullptr;
