@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  nettle-dev libsqlite3-dev
+  nettle-dev libsqlite3-dev libjpeg-dev
   python3
   qt6-base-dev
   xvfb fonts-noto-cjk imagemagick

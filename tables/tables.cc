@@ -1,6 +1,5 @@
 #include "tables/tables.h"
 
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <memory>
@@ -8,6 +7,7 @@
 
 #include "platform/file.h"
 #include "platform/gbk.h"
+#include "platform/whole_file.h"
 
 namespace tarvok::tables {
 namespace {
@@ -44,36 +44,6 @@ template <typename T>
 T Get(const store::Value& v) {
   const T* p = std::get_if<T>(&v);
   return p != nullptr ? *p : T{};
-}
-
-// A temporary file of EnsureDataFiles: what makes it to the real name is
-// either the whole image or nothing.
-bool WriteWhole(platform::FileSystem* fs, const std::string& path,
-                const std::vector<uint8_t>& bytes) {
-  const std::string temp = path + ".new";
-  std::unique_ptr<platform::File> f;
-  if (fs->Open(temp, platform::Access::kReadWrite, platform::Sharing::kExclusive,
-               platform::Disposition::kCreateAlways, &f) != 0) {
-    return false;
-  }
-  bool ok = f->Write(0, bytes.data(), bytes.size()) == 0 && f->Sync() == 0;
-  f.reset();
-  ok = ok && fs->Rename(temp, path) == 0;
-  if (!ok) {
-    fs->Remove(temp);
-    return false;
-  }
-  fs->SyncDirectory(path);
-  return true;
-}
-
-// mkdir of a GBK path, the file layer having no call for folders. A path
-// whose bytes do not decode to the same name is not made (it would be
-// another folder).
-void MakeFolder(const std::string& gbk_path) {
-  const std::string native = GbkToUtf8(gbk_path);
-  if (Utf8ToGb18030(native) != gbk_path || native.find('\0') != std::string::npos) return;
-  mkdir(native.c_str(), 0700);
 }
 
 }  // namespace
@@ -197,12 +167,16 @@ const std::vector<TableImage>& TableImages() {
 }
 
 void EnsureDataFiles(const std::string& program_dir) {
+  // Each file is written whole under a temporary name and renamed into
+  // place, so a crash or full disk never leaves a partial table file behind.
   platform::FileSystem* fs = platform::CurrentFileSystem();
   const std::string data = program_dir + "/" + kDataFolder;
-  if (!fs->Exists(data)) MakeFolder(data);
+  if (!fs->Exists(data)) platform::MakeFolder(data);
   for (const TableImage& image : TableImages()) {
     const std::string path = data + "/" + image.file;
-    if (!fs->Exists(path)) WriteWhole(fs, path, image.bytes);
+    if (fs->Exists(path)) continue;
+    platform::WriteWholeFile(
+        path, std::string_view(reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size()));
   }
 }
 

@@ -10,7 +10,11 @@
 #     memo, month view + contacts): OUT.png (default
 #     BUILD_DIR/screenshots/main_window.png), and beside it
 #     OUT-week-overview.png, OUT-settings-memo.png, OUT-contacts.png
-# BUILD_DIR defaults to build; ui_tests is built there if needed.
+#   tools/screenshot.sh organiser   [BUILD_DIR] [OUT.png]
+#     the organiser itself at its first start, from a fresh program folder
+#     (a copy of the executable in a temporary folder); the whole screen.
+#     OUT.png defaults to BUILD_DIR/screenshots/organiser.png
+# BUILD_DIR defaults to build; what is shown is built there if needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=${1:-}
@@ -18,7 +22,8 @@ build=${2:-build}
 case "$what" in
   calendar) out=${3:-$build/screenshots/lunar_calendar_2014_10.png}; screen=640x400x24 ;;
   main-window) out=${3:-$build/screenshots/main_window.png}; screen=1024x640x24 ;;
-  *) echo "usage: tools/screenshot.sh calendar|main-window [BUILD_DIR] [OUT.png]" >&2; exit 2 ;;
+  organiser) out=${3:-$build/screenshots/organiser.png}; screen=1024x640x24 ;;
+  *) echo "usage: tools/screenshot.sh calendar|main-window|organiser [BUILD_DIR] [OUT.png]" >&2; exit 2 ;;
 esac
 
 for tool in Xvfb fc-list; do
@@ -31,7 +36,8 @@ fi
 if [ ! -d "$build" ]; then
   cmake -S . -B "$build" -G Ninja >/dev/null
 fi
-cmake --build "$build" --target ui_tests >/dev/null
+if [ "$what" = organiser ]; then target=tarvokline; else target=ui_tests; fi
+cmake --build "$build" --target "$target" >/dev/null
 mkdir -p "$(dirname "$out")"
 
 work=$(mktemp -d)
@@ -52,6 +58,26 @@ for _ in $(seq 100); do
 done
 [ -s "$work/display" ] || { echo "screenshot: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 display=":$(tr -d '\n' <"$work/display")"
+
+if [ "$what" = organiser ]; then
+  command -v import >/dev/null || { echo "screenshot: import missing (imagemagick)" >&2; exit 1; }
+  mkdir "$work/program"
+  cp "$build/bin/tarvokline" "$work/program/"
+  DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} \
+    "$work/program/tarvokline" 2>"$work/organiser.log" &
+  organiser_pid=$!
+  # The window is up once the data folder is there and the screen shows it.
+  for _ in $(seq 100); do
+    [ -f "$work/program/data/lxr35.edb" ] && break
+    sleep 0.1
+  done
+  sleep 2
+  DISPLAY=$display import -window root "$out"
+  kill "$organiser_pid" 2>/dev/null || true
+  wait "$organiser_pid" 2>/dev/null || true
+  echo "screenshot: $out"
+  exit 0
+fi
 
 # On xcb, libdbus keeps an allocation to the end of the process, which a
 # sanitizer build would report as a leak; the offscreen tests have none.

@@ -7,13 +7,17 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 #include <vector>
 
+#include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
 #include "ui/gbk_text.h"
@@ -212,6 +216,12 @@ void CheckBox::SetChecked(bool checked) { widget_->setChecked(checked); }
 std::string Button::Text() const { return ToGbk(widget_->text()); }
 void Button::SetText(const std::string& gbk) { widget_->setText(FromGbk(gbk)); }
 void Button::SetEnabled(bool enabled) { widget_->setEnabled(enabled); }
+bool Button::Checked() const { return widget_->isChecked(); }
+void Button::SetChecked(bool checked) { widget_->setChecked(checked); }
+void Button::OnClick(std::function<void()> handler) {
+  QObject::connect(widget_, &QAbstractButton::clicked, widget_,
+                   [h = std::move(handler)](bool) { h(); });
+}
 
 void ComboBox::Add(const std::string& gbk) { widget_->addItem(FromGbk(gbk)); }
 void ComboBox::Clear() { widget_->clear(); }
@@ -227,6 +237,23 @@ void GroupBox::SetCaption(const std::string& gbk) { widget_->setTitle(FromGbk(gb
 int PageControl::CurrentPage() const { return widget_->currentIndex(); }
 void PageControl::SetCurrentPage(int index) { widget_->setCurrentIndex(index); }
 int PageControl::PageCount() const { return widget_->count(); }
+void PageControl::OnPageChanged(std::function<void(int page)> handler) {
+  QObject::connect(widget_, &QTabWidget::currentChanged, widget_, std::move(handler));
+}
+
+std::string SpinEdit::Text() const { return std::to_string(widget_->value()); }
+void SpinEdit::SetText(const std::string& gbk) {
+  // The integer part of the leading number, held to the range (NaN: 0).
+  const double number = TextToNumber(gbk);
+  const double held = std::isnan(number) ? 0.0
+                                         : std::clamp(std::trunc(number), double(widget_->minimum()),
+                                                      double(widget_->maximum()));
+  widget_->setValue(static_cast<int>(held));
+}
+void SpinEdit::OnChange(std::function<void()> handler) {
+  QObject::connect(widget_, &QSpinBox::valueChanged, widget_,
+                   [h = std::move(handler)](int) { h(); });
+}
 
 // ---- Units ----
 
@@ -256,5 +283,7 @@ Button Units::Push(std::string_view gbk_name) const { return Button(FindAs<QAbst
 ComboBox Units::Combo(std::string_view gbk_name) const { return ComboBox(FindAs<QComboBox>(gbk_name)); }
 GroupBox Units::Group(std::string_view gbk_name) const { return GroupBox(FindAs<QGroupBox>(gbk_name)); }
 PageControl Units::Pages(std::string_view gbk_name) const { return PageControl(FindAs<QTabWidget>(gbk_name)); }
+SpinEdit Units::Spin(std::string_view gbk_name) const { return SpinEdit(FindAs<QSpinBox>(gbk_name)); }
+PictureBox Units::Picture(std::string_view gbk_name) const { return PictureBox(FindAs<QLabel>(gbk_name)); }
 
 }  // namespace tarvok::ui

@@ -21,6 +21,7 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QAbstractButton;
+class QSpinBox;
 class QTabWidget;
 class QWidget;
 
@@ -110,6 +111,13 @@ class Button {
   std::string Text() const;
   void SetText(const std::string& gbk);
   void SetEnabled(bool enabled);
+  // For a radio button or check box: whether it is checked. SetChecked
+  // raises no click.
+  bool Checked() const;
+  void SetChecked(bool checked);
+  // The click event: a click by the user (or QAbstractButton::click), not a
+  // change of the checked state by the program.
+  void OnClick(std::function<void()> handler);
   QAbstractButton* widget() const { return widget_; }
 
  private:
@@ -151,10 +159,55 @@ class PageControl {
   int CurrentPage() const;
   void SetCurrentPage(int index);
   int PageCount() const;
+  // The page-changed event, with the new current page; raised by the user's
+  // choice and by SetCurrentPage alike (not when the page stays the same).
+  void OnPageChanged(std::function<void(int page)> handler);
   QTabWidget* widget() const { return widget_; }
 
  private:
   QTabWidget* widget_;
+};
+
+// An edit box with attached spin arrows (QSpinBox): read-only text that
+// the user changes only with the arrows, one step at a time, within the
+// box's range.
+class SpinEdit {
+ public:
+  explicit SpinEdit(QSpinBox* widget) : widget_(widget) {}
+  // The number shown, as decimal text.
+  std::string Text() const;
+  // Shows the integer part of the number at the start of `gbk` (read as
+  // TextToNumber reads it; 0 when there is none), held to the box's range. Raises the change event when
+  // the shown number changes.
+  void SetText(const std::string& gbk);
+  // The content-changed event: runs once per change of the shown number.
+  void OnChange(std::function<void()> handler);
+  QSpinBox* widget() const { return widget_; }
+
+ private:
+  QSpinBox* widget_;
+};
+
+// A picture box (a QLabel showing a picture scaled to the box).
+class PictureBox {
+ public:
+  explicit PictureBox(QLabel* widget) : widget_(widget) {}
+  // Shows the picture in the bytes of a JPEG or GIF (or any other picture
+  // file Qt reads); bytes that are no picture leave the box empty. Returns
+  // whether a picture is shown.
+  bool SetPicture(std::string_view bytes);
+  void Clear();
+  bool HasPicture() const;
+  // The tooltip shown when the mouse rests on the box.
+  void SetHint(const std::string& gbk);
+  std::string Hint() const;
+  // Double click (left button) and mouse movement over the box.
+  void OnDoubleClick(std::function<void()> handler);
+  void OnMouseMove(std::function<void()> handler);
+  QLabel* widget() const { return widget_; }
+
+ private:
+  QLabel* widget_;
 };
 
 // The units of one window (searched among all its descendants).
@@ -170,6 +223,8 @@ class Units {
   ComboBox Combo(std::string_view gbk_name) const;
   GroupBox Group(std::string_view gbk_name) const;
   PageControl Pages(std::string_view gbk_name) const;
+  SpinEdit Spin(std::string_view gbk_name) const;
+  PictureBox Picture(std::string_view gbk_name) const;
 
   // The widget of that name, of any kind; FatalRunError when there is none.
   QWidget* Find(std::string_view gbk_name) const;

@@ -1,0 +1,54 @@
+// The handlers' context: the few process-wide objects every handler of the
+// organiser works over. The program builds one at start-up and keeps it for
+// the run; a test builds its own over a store, a window and a folder of its
+// choosing.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "store/record_store.h"
+#include "ui/units.h"
+
+namespace tarvok::ui {
+
+class LunarCalendar;
+class MainWindow;
+
+// The shell's values for the whole run. Texts are GBK.
+struct AppState {
+  // Start-up: the password typed when the tables were protected (empty
+  // otherwise), and whether rz35.edb was protected.
+  std::string startup_password;
+  bool opened_protected = false;
+  // Settings read at start-up: the minimize mode ("0" tray icon, anything
+  // else the screen-top strip) and the summon hot key (its text, modifier
+  // code and key code).
+  std::string minimize_mode = "0";
+  std::string hot_key_text;
+  int hot_key_modifiers = 0;
+  int hot_key_code = 0;
+};
+
+struct Context {
+  Context(std::string dir, store::RecordStore& record_store, MainWindow& main_window)
+      : program_dir(std::move(dir)), store(record_store), window(main_window) {}
+
+  std::string program_dir;  // GBK, no trailing slash
+  store::RecordStore& store;
+  MainWindow& window;
+  AppState state;
+
+  // Ends the process with exit code 0 (the shell installs it; see
+  // app/shutdown.h). Unset, ending only marks `ended`.
+  std::function<void()> end_program;
+  bool ended = false;
+
+  // program_dir + "/" + suffix ("data/rz35.edb", "config.ini", "pic").
+  std::string Path(std::string_view suffix) const;
+  Units units() const;
+  LunarCalendar& calendar() const;  // 月历
+};
+
+}  // namespace tarvok::ui
