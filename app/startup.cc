@@ -9,6 +9,7 @@
 #include "ui/lunar_calendar.h"
 #include "ui/main_window.h"
 #include "views/month_view_ui.h"
+#include "views/week_view_ui.h"
 
 namespace tarvok::app {
 namespace {
@@ -84,9 +85,10 @@ bool RunStartup(ui::Context& ctx, platform::InstanceGuard& guard) {
     ShowProtection(ctx, false);
   }
 
-  // 8. Today, shown twice as the week view refreshes in between.
+  // 8. Today, the week around it, and today again.
   ctx.calendar().setSelectedDate(Now());
   views::ShowDay(ctx);
+  views::RefreshWeekView(ctx);
   ctx.calendar().setSelectedDate(Now());
   views::ShowDay(ctx);
 
@@ -100,6 +102,7 @@ bool RunStartup(ui::Context& ctx, platform::InstanceGuard& guard) {
 void ConnectMainWindow(ui::Context& ctx) {
   today::ConnectTodayPage(ctx);
   views::ConnectMonthView(ctx);
+  views::ConnectWeekView(ctx);
   ConnectSettings(ctx);
   ui::Context* c = &ctx;
   ctx.window.confirmExit = [c] { return ConfirmExit(*c); };

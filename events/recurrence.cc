@@ -53,7 +53,8 @@ std::vector<ListLine> ListDayEvents(store::RecordStore& store, DateTime day) {
   const int32_t count = store.RecordCount();
   for (int32_t i = 0; i < count; ++i) {
     PeriodicEvent event = tables::ReadPeriodicEvent(store);
-    if (OccursOn(event, day)) {
+    // A deleted event (left by a pack that failed) is not listed.
+    if (!store.IsDeleted() && OccursOn(event, day)) {
       lines.push_back({std::move(event.text), static_cast<int32_t>(store.CurrentRecordNumber())});
     }
     store.Skip(1);

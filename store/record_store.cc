@@ -253,6 +253,25 @@ int64_t RecordStore::CurrentRecordNumber() {
   return t->position + 1;
 }
 
+bool RecordStore::IsDeleted() {
+  SetLastError(kOk);
+  auto* t = current();
+  if (!t) return Fail(kErrNoCurrentTable);
+  if (t->condition_record) {
+    const auto& rec = *t->condition_record;
+    return rec.size() >= kRecordIdSize && GetI32(rec.data()) < 0;
+  }
+  if (t->position < 0) return Fail(kErrNoCurrentRecord);
+  ByteLock lock;
+  int rc = lock.Take(&t->table, t->RecordOffset(t->position));
+  if (rc != kOk) return Fail(rc);
+  uint8_t id[kRecordIdSize];
+  size_t got = 0;
+  rc = t->table.Read(t->RecordOffset(t->position), id, sizeof id, &got);
+  if (rc != kOk || got < sizeof id) return Fail(rc != kOk ? rc : kErrSeek);
+  return GetI32(id) < 0;
+}
+
 Value RecordStore::ReadField(const FieldRef& field) {
   SetLastError(kOk);
   auto* t = current();

@@ -122,6 +122,10 @@ class RecordStore {
   // -59, lock errors) the empty value of the field's kind. No current table
   // or no such field ends the program (FatalRunError).
   Value ReadField(const FieldRef& field);
+  // Whether the record at the position (inside a condition: the condition
+  // record) is marked deleted. False without a current table or record, or
+  // when its RecordId cannot be read (LastError tells those apart).
+  bool IsDeleted();
   // Writes one field of the record at the position of the named table (or
   // of the current one). No value writes the empty value. -66, -61, -72,
   // -60, -46, -47, lock errors.

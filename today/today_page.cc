@@ -31,7 +31,8 @@ bool FindDayEntry(store::RecordStore& store, DateTime day) {
   return store.FindRecord([&] {
     const store::Value v = store.ReadField(n.diary_date);
     const auto* d = std::get_if<DateTime>(&v);
-    return d != nullptr && DateOnly(*d) == want;
+    // A deleted entry (left by a pack that failed) is no longer the day's.
+    return d != nullptr && DateOnly(*d) == want && !store.IsDeleted();
   });
 }
 

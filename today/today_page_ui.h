@@ -26,8 +26,9 @@ void LoadMemo(ui::Context& ctx);
 //   3 联系人    the column widths of the contacts grid, once it is bound
 void OnRightPageChanged(ui::Context& ctx, int page);
 
-// Connects the change events of the two boxes to SaveDayDiary / SaveMemo
-// and the page change of 选择夹右侧 to OnRightPageChanged. Once per window.
+// Connects the change events of the two boxes to SaveDayDiary / SaveMemo,
+// the diary box's loss of the input focus to the week view's refresh, and
+// the page change of 选择夹右侧 to OnRightPageChanged. Once per window.
 void ConnectTodayPage(ui::Context& ctx);
 
 }  // namespace tarvok::today

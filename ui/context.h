@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "datetime/date_time.h"
 #include "store/record_store.h"
 #include "ui/units.h"
 
@@ -29,6 +30,9 @@ struct AppState {
   std::string hot_key_text;
   int hot_key_modifiers = 0;
   int hot_key_code = 0;
+  // The day the add-event dialog was opened on (date only); the new event
+  // starts on it. 0 until the dialog is first opened.
+  DateTime work_day{};
 };
 
 struct Context {
@@ -39,6 +43,14 @@ struct Context {
   store::RecordStore& store;
   MainWindow& window;
   AppState state;
+
+  // Rebuilds the week view (views/week_view_ui.h). Handlers of layers
+  // below the views (the diary box losing the focus, the event dialogs)
+  // call it through here; unset, it does nothing.
+  std::function<void()> refresh_week_view;
+  void RefreshWeekView() const {
+    if (refresh_week_view) refresh_week_view();
+  }
 
   // Ends the process with exit code 0 (the shell installs it; see
   // app/shutdown.h). Unset, ending only marks `ended`.

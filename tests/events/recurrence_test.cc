@@ -273,6 +273,16 @@ TEST_F(EventTableTest, LinesInRecordOrderWithRecordNumbers) {
   EXPECT_TRUE(ListDayEvents(store_, Day(2013, 1, 6, 23, 59, 59)).empty());
 }
 
+TEST_F(EventTableTest, DeletedEventsAreNotListed) {
+  Add(Day(2013, 5, 1), 1, "日"_gbk, "留下"_gbk);
+  Add(Day(2013, 5, 1), 1, "日"_gbk, "删掉"_gbk);
+  ASSERT_TRUE(store_.SelectTable("tx35"));
+  ASSERT_TRUE(store_.GoToRecord(2));
+  ASSERT_TRUE(store_.DeleteRecord());  // marked, not packed
+  const std::vector<ListLine> want = {{"留下"_gbk, 1}};
+  EXPECT_EQ(ListDayEvents(store_, Day(2013, 5, 7)), want);
+}
+
 TEST_F(EventTableTest, FullWidthTextAndEmptyTable) {
   EXPECT_TRUE(ListDayEvents(store_, Day(2013, 5, 7)).empty());
   const std::string fifty = [] {

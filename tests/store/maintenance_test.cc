@@ -88,6 +88,28 @@ TEST_F(MaintenanceTest, DeleteThenPackKeepsIdsOrderAndNextId) {
   EXPECT_FALSE(std::filesystem::exists(dir_.Path("rz35.edb-undo")));
 }
 
+TEST_F(MaintenanceTest, IsDeletedReadsTheMarkAtThePositionAndInConditions) {
+  s_.GoToRecord(2);
+  ASSERT_TRUE(s_.DeleteRecord());
+  std::vector<bool> marks;
+  for (int k = 1; k <= 6; ++k) {
+    s_.GoToRecord(k);
+    marks.push_back(s_.IsDeleted());
+  }
+  EXPECT_EQ(marks, (std::vector<bool>{false, true, false, false, false, false}));
+  marks.clear();
+  ASSERT_TRUE(s_.ScanRecords([&] {
+    marks.push_back(s_.IsDeleted());
+    return true;
+  }));
+  EXPECT_EQ(marks, (std::vector<bool>{false, true, false, false, false, false}));
+  // Past the last record there is no record to be deleted.
+  s_.GoToRecord(6);
+  s_.Skip();
+  EXPECT_FALSE(s_.IsDeleted());
+  EXPECT_NE(LastError(), 0);
+}
+
 TEST_F(MaintenanceTest, PackWithNothingDeletedOnlyMovesToTheFirstRecord) {
   const std::string before = ReadFileBytes(dir_.Path("rz35.edb"));
   s_.GoToRecord(4);

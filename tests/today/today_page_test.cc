@@ -190,6 +190,24 @@ TEST_F(TodayPageTest, FirstEntryOfTheDayInRecordOrderWins) {
   EXPECT_EQ(LoadDayDiary(store_, Selected(2013, 5, 1)), "零点"_gbk);
 }
 
+TEST_F(TodayPageTest, AnEntryLeftDeletedByAFailedPackIsNoLongerTheDays) {
+  AddEntry(Day(2013, 5, 1), "已删"_gbk);
+  ASSERT_TRUE(store_.SelectTable("rz35"));
+  store_.GoFirst();
+  ASSERT_TRUE(store_.DeleteRecord());  // marked, not packed
+  EXPECT_EQ(LoadDayDiary(store_, Selected(2013, 5, 1)), "");
+  // Typing makes a new entry instead of writing into the deleted one.
+  ASSERT_TRUE(SaveDayDiary(store_, Selected(2013, 5, 1), "新"_gbk));
+  ASSERT_TRUE(store_.SelectTable("rz35"));
+  ASSERT_EQ(store_.RecordCount(), 2);
+  store_.GoFirst();
+  EXPECT_TRUE(store_.IsDeleted());
+  EXPECT_EQ(std::get<std::string>(store_.ReadField("日志"_gbk)), "已删"_gbk);
+  store_.Skip();
+  EXPECT_FALSE(store_.IsDeleted());
+  EXPECT_EQ(LoadDayDiary(store_, Selected(2013, 5, 1)), "新"_gbk);
+}
+
 TEST_F(TodayPageTest, SelectingADayRewritesIdenticalText) {
   std::string text;
   for (int i = 0; i < 120; ++i) text += "一千字节的日记"_gbk;  // 1,680 bytes, 4 blocks
