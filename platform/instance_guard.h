@@ -2,16 +2,11 @@
 // instance of the organiser runs, so that a second start can tell and stay
 // away from table files the first one has open.
 //
-// The mark is an exclusive lock on the file "tarvoklinev35.lock" in a folder
-// private to the user, the first that fits of
-//   1. $XDG_RUNTIME_DIR,
-//   2. /run/user/<uid> (what that variable names in a desktop session, so a
-//      start from a shell without the variable still meets the same mark),
-//   3. /tmp/tarvokline-<uid>, created with mode 0700 when missing.
-// A folder fits when it is an absolute path to a folder owned by the user
-// that no one else may enter (mode & 077 == 0); the third is brought to 0700
-// when it is ours but wider, and refused when it is someone else's or a
-// symbolic link (someone could then watch or block our marker).
+// The mark is an exclusive lock on the file "tarvoklinev35.lock" in the
+// user's private folder (platform/private_dir.h): $XDG_RUNTIME_DIR,
+// /run/user/<uid> or /tmp/tarvokline-<uid>, whichever fits first. A folder
+// someone else could enter is refused, since they could watch or block our
+// marker there.
 //
 // The lock is an open-file-description lock (flock where those are missing):
 // it belongs to the guard's own open file, is released by the kernel when the
@@ -23,6 +18,8 @@
 
 #include <string>
 
+#include "platform/private_dir.h"
+
 namespace tarvok::platform {
 
 class InstanceGuard {
@@ -33,12 +30,8 @@ class InstanceGuard {
     kError,          // no private folder or marker file; see error()
   };
 
-  // Where to look, as file names of the system. Empty runtime_dir = unset.
-  struct Places {
-    std::string runtime_dir;
-    std::string user_runtime_root = "/run/user";
-    std::string tmp_root = "/tmp";
-  };
+  // Where the private folder is looked for (platform/private_dir.h).
+  using Places = PrivatePlaces;
 
   // Places from the environment ($XDG_RUNTIME_DIR) and the real roots.
   InstanceGuard();
