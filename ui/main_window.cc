@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHash>
@@ -22,13 +21,14 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
-#include <QToolButton>
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
+#include "platform/gbk.h"
 #include "ui/lunar_calendar.h"
+#include "ui/record_grid.h"
 
 namespace tarvok::ui {
 namespace {
@@ -38,7 +38,8 @@ enum class Kind {
   kPagesEast,  // page control, tabs on the right
   kPage,       // a page of the parent page control; text = tab, hint = tab tooltip
   kCalendar,
-  kGrid,
+  kGrid,        // a plain grid, filled by its handlers
+  kRecordGrid,  // a grid bound to a data source
   kGroupBox,
   kLineEdit,
   kTextEdit,
@@ -146,10 +147,10 @@ const FormUnit kForm[] = {
   // Right page 1: overview.
   {Kind::kPicture, "图片框_总览", "选择夹右侧", 1, 3, 3, 390, 50},
   {Kind::kGroupBox, "分组框4", "选择夹右侧", 1, 4, 56, 391, 239, "日志一览"},
-  {Kind::kGrid, "表格_日志一览", "分组框4", kNoPage, 4, 11, 380, 220},
+  {Kind::kRecordGrid, "表格_日志一览", "分组框4", kNoPage, 4, 11, 380, 220},
   {Kind::kDataSource, "数据源_日志", "分组框4", kNoPage, 166, 183, 132, 22},
   {Kind::kGroupBox, "分组框5", "选择夹右侧", 1, 4, 296, 391, 180, "周期提醒事项一览"},
-  {Kind::kGrid, "表格_周期事项一览", "分组框5", kNoPage, 4, 14, 380, 160},
+  {Kind::kRecordGrid, "表格_周期事项一览", "分组框5", kNoPage, 4, 14, 380, 160},
   {Kind::kDataSource, "数据源_事项", "分组框5", kNoPage, 182, 119, 132, 22},
 
   // Right page 2: memo.
@@ -158,7 +159,7 @@ const FormUnit kForm[] = {
 
   // Right page 3: contacts.
   {Kind::kPicture, "图片框_联系人", "选择夹右侧", 3, 3, 3, 390, 50},
-  {Kind::kGrid, "表格_人脉", "选择夹右侧", 3, 5, 56, 385, 375},
+  {Kind::kRecordGrid, "表格_人脉", "选择夹右侧", 3, 5, 56, 385, 375},
   {Kind::kDataSource, "数据源_联系人", "选择夹右侧", 3, 123, 298, 132, 22},
   {Kind::kGroupBox, "分组框10", "选择夹右侧", 3, 4, 436, 287, 40},
   {Kind::kButton, "按钮_all", "分组框10", kNoPage, 8, 10, 35, 25, "全部"},
@@ -170,6 +171,20 @@ const FormUnit kForm[] = {
   {Kind::kButton, "按钮_uz", "分组框10", kNoPage, 248, 10, 35, 25, "U-Z"},
   {Kind::kGroupBox, "分组框11", "选择夹右侧", 3, 292, 436, 103, 40},
   {Kind::kButton, "按钮_导入联系人", "分组框11", kNoPage, 12, 10, 81, 25, "导入联系人"},
+};
+
+// Each bound grid shows a data source, and each data source reads a
+// provider; the providers have no place on the screen. Start-up gives the
+// providers their files.
+struct Binding {
+  const char* grid;
+  const char* source;
+  const char* provider;
+};
+const Binding kBindings[] = {
+  {"表格_日志一览", "数据源_日志", "数据库提供者_日志"},
+  {"表格_周期事项一览", "数据源_事项", "数据库提供者_事项"},
+  {"表格_人脉", "数据源_联系人", "数据库提供者_联系人"},
 };
 // clang-format on
 
@@ -244,32 +259,6 @@ QPixmap SearchPicture() {
   return pixmap;
 }
 
-QFrame* MakeDataSource(QWidget* parent, const QString& name) {
-  auto* strip = new QFrame(parent);
-  struct Button {
-    const char* suffix;
-    const char* glyph;
-    const char* tip;
-    bool enabled;
-  };
-  static constexpr Button kButtons[] = {
-      {"_首", "|◀", "第一条", true},  {"_上", "◀", "上一条", true}, {"_下", "▶", "下一条", true},
-      {"_末", "▶|", "最后一条", true}, {"_增", "+", "插入", false},  {"_删", "−", "删除", false},
-  };
-  int x = 0;
-  for (const Button& b : kButtons) {
-    auto* button = new QToolButton(strip);
-    button->setObjectName(name + Text(b.suffix));
-    button->setText(Text(b.glyph));
-    button->setToolTip(Text(b.tip));
-    button->setEnabled(b.enabled);
-    button->setAutoRaise(false);
-    button->setGeometry(x, 0, 22, 22);
-    x += 22;
-  }
-  return strip;
-}
-
 QWidget* MakeUnit(const FormUnit& u, QWidget* parent) {
   const QString text = Text(u.text);
   switch (u.kind) {
@@ -283,6 +272,8 @@ QWidget* MakeUnit(const FormUnit& u, QWidget* parent) {
       return new LunarCalendar(parent);
     case Kind::kGrid:
       return new QTableView(parent);
+    case Kind::kRecordGrid:
+      return new RecordGrid(parent);
     case Kind::kGroupBox:
       return new QGroupBox(text, parent);
     case Kind::kLineEdit:
@@ -311,7 +302,8 @@ QWidget* MakeUnit(const FormUnit& u, QWidget* parent) {
       return spin;
     }
     case Kind::kDataSource:
-      return MakeDataSource(parent, Text(u.name));
+      // Read-only, without insert and delete, as the form's sources are.
+      return new DataSourceUnit(Text(u.name), parent);
   }
   return nullptr;
 }
@@ -354,6 +346,12 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
       unit->setGeometry(place);
     }
     containers.insert(name, unit);
+  }
+
+  for (const Binding& b : kBindings) {
+    new ProviderUnit(Text(b.provider), this);
+    unit<DataSourceUnit>(Text(b.source))->SetProviderName(Utf8ToGbk(b.provider));
+    unit<RecordGrid>(Text(b.grid))->SetDataSourceName(Utf8ToGbk(b.source));
   }
 
   // Group titles sit on the frame line, with the frame starting half a line

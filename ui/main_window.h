@@ -11,15 +11,15 @@
 // controls put their tabs on the side away from the units (left control and
 // calendar views: west, right control: east).
 //
-// Kinds: page control QTabWidget; lunar month calendar LunarCalendar; grid
-// QTableView (no model until the grids are bound); group box QGroupBox;
+// Kinds: page control QTabWidget; lunar month calendar LunarCalendar; the
+// three bound grids RecordGrid, their data sources DataSourceUnit strips and
+// the providers ProviderUnit objects without a place on screen (all in
+// ui/record_grid.h, linked by name, no file until start-up binds them); the
+// week grid a plain QTableView that the week view fills; group box QGroupBox;
 // one-line edit box QLineEdit; the diary and memo boxes QPlainTextEdit;
 // picture box and label QLabel; button QPushButton; list box QListWidget;
 // radio button QRadioButton; check box QCheckBox; edit box with spin arrows
-// QSpinBox (read-only text, centred, changed only with the arrows); data
-// source a QFrame strip of six 22 x 22 QToolButtons named <source>_首,
-// _上, _下, _末, _增, _删 (first, previous, next, last, insert, delete; the
-// last two disabled, as the form's sources are read-only).
+// QSpinBox (read-only text, centred, changed only with the arrows).
 //
 // Pages carry the names <page control>_页<index> (选择夹右侧_页2); handlers
 // address pages by index, the names only make them findable.

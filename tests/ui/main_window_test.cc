@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/lunar_calendar.h"
+#include "ui/record_grid.h"
 
 namespace tarvok::ui {
 namespace {
@@ -131,18 +132,18 @@ const Placed kLayout[] = {
   // right page 1
   {"图片框_总览", &QLabel::staticMetaObject, "选择夹右侧", 1, {3, 3, 390, 50}, ""},
   {"分组框4", &QGroupBox::staticMetaObject, "选择夹右侧", 1, {4, 56, 391, 239}, "日志一览"},
-  {"表格_日志一览", &QTableView::staticMetaObject, "分组框4", kBox, {4, 11, 380, 220}, ""},
-  {"数据源_日志", &QFrame::staticMetaObject, "分组框4", kBox, {166, 183, 132, 22}, ""},
+  {"表格_日志一览", &RecordGrid::staticMetaObject, "分组框4", kBox, {4, 11, 380, 220}, ""},
+  {"数据源_日志", &DataSourceUnit::staticMetaObject, "分组框4", kBox, {166, 183, 132, 22}, ""},
   {"分组框5", &QGroupBox::staticMetaObject, "选择夹右侧", 1, {4, 296, 391, 180}, "周期提醒事项一览"},
-  {"表格_周期事项一览", &QTableView::staticMetaObject, "分组框5", kBox, {4, 14, 380, 160}, ""},
-  {"数据源_事项", &QFrame::staticMetaObject, "分组框5", kBox, {182, 119, 132, 22}, ""},
+  {"表格_周期事项一览", &RecordGrid::staticMetaObject, "分组框5", kBox, {4, 14, 380, 160}, ""},
+  {"数据源_事项", &DataSourceUnit::staticMetaObject, "分组框5", kBox, {182, 119, 132, 22}, ""},
   // right page 2
   {"图片框_便签", &QLabel::staticMetaObject, "选择夹右侧", 2, {3, 3, 390, 50}, ""},
   {"编辑框备忘便签", &QPlainTextEdit::staticMetaObject, "选择夹右侧", 2, {4, 56, 390, 418}, ""},
   // right page 3
   {"图片框_联系人", &QLabel::staticMetaObject, "选择夹右侧", 3, {3, 3, 390, 50}, ""},
-  {"表格_人脉", &QTableView::staticMetaObject, "选择夹右侧", 3, {5, 56, 385, 375}, ""},
-  {"数据源_联系人", &QFrame::staticMetaObject, "选择夹右侧", 3, {123, 298, 132, 22}, ""},
+  {"表格_人脉", &RecordGrid::staticMetaObject, "选择夹右侧", 3, {5, 56, 385, 375}, ""},
+  {"数据源_联系人", &DataSourceUnit::staticMetaObject, "选择夹右侧", 3, {123, 298, 132, 22}, ""},
   {"分组框10", &QGroupBox::staticMetaObject, "选择夹右侧", 3, {4, 436, 287, 40}, ""},
   {"按钮_all", &QPushButton::staticMetaObject, "分组框10", kBox, {8, 10, 35, 25}, "全部"},
   {"按钮_ad", &QPushButton::staticMetaObject, "分组框10", kBox, {48, 10, 35, 25}, "A-D"},
@@ -338,6 +339,40 @@ TEST_F(MainWindowTest, DataSourceStripsHaveTheirSixButtons) {
     // Above its grid, which it overlaps.
     EXPECT_EQ(strip->parentWidget()->childAt(strip->geometry().center()), strip->childAt(strip->rect().center()));
   }
+}
+
+TEST_F(MainWindowTest, BoundGridsShowTheirSourcesAndTheSourcesTheirProviders) {
+  struct Binding {
+    const char* grid;
+    const char* source;
+    const char* provider;
+  };
+  const Binding kBindings[] = {
+      {"表格_日志一览", "数据源_日志", "数据库提供者_日志"},
+      {"表格_周期事项一览", "数据源_事项", "数据库提供者_事项"},
+      {"表格_人脉", "数据源_联系人", "数据库提供者_联系人"},
+  };
+  for (const Binding& b : kBindings) {
+    SCOPED_TRACE(b.grid);
+    auto* provider = Unit<ProviderUnit>(b.provider);
+    ASSERT_NE(provider, nullptr);
+    EXPECT_EQ(provider->parent(), window_.get());
+    EXPECT_EQ(provider->provider().file(), "");
+    EXPECT_FALSE(provider->provider().has_table());
+    auto* source = Unit<DataSourceUnit>(b.source);
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->provider_unit(), provider);
+    EXPECT_TRUE(source->source().read_only());
+    EXPECT_FALSE(source->source().insert_allowed());
+    EXPECT_FALSE(source->source().delete_allowed());
+    auto* grid = Unit<RecordGrid>(b.grid);
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->data_source(), source);
+    ASSERT_NE(grid->model(), nullptr);
+    EXPECT_EQ(grid->model()->rowCount(), 0);
+  }
+  // The week grid is filled by its handlers, not bound.
+  EXPECT_STREQ(Unit("高级表格_周历")->metaObject()->className(), "QTableView");
 }
 
 // Esc anywhere asks the close query; false keeps the window.
