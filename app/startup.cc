@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
+#include "app/grid_sources.h"
 #include "app/settings.h"
+#include "contacts/contact_book_ui.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "tables/tables.h"
@@ -73,6 +75,7 @@ bool RunStartup(ui::Context& ctx, platform::InstanceGuard& guard) {
       EndProgram(ctx);
       return false;
     }
+    GiveProvidersPassword(ctx, ctx.state.startup_password);
     ShowProtection(ctx, true);
   } else {
     // 6.
@@ -84,6 +87,9 @@ bool RunStartup(ui::Context& ctx, platform::InstanceGuard& guard) {
     }
     ShowProtection(ctx, false);
   }
+
+  // 7. The grids over their table files.
+  BindGridSources(ctx);
 
   // 8. Today, the week around it, and today again.
   ctx.calendar().setSelectedDate(Now());
@@ -103,6 +109,7 @@ void ConnectMainWindow(ui::Context& ctx) {
   today::ConnectTodayPage(ctx);
   views::ConnectMonthView(ctx);
   views::ConnectWeekView(ctx);
+  contacts::ConnectContactBook(ctx);
   ConnectSettings(ctx);
   ui::Context* c = &ctx;
   ctx.window.confirmExit = [c] { return ConfirmExit(*c); };

@@ -5,11 +5,14 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "events/day_events_ui.h"
 #include "platform/gbk.h"
 #include "today/today_page.h"
 #include "ui/lunar_calendar.h"
+#include "ui/main_window.h"
+#include "ui/record_grid.h"
 
 namespace tarvok::today {
 namespace {
@@ -35,6 +38,24 @@ class FocusOut : public QObject {
 ui::EditBox DiaryBox(const ui::Context& ctx) { return ctx.units().Edit("编辑框_本日志"_gbk); }
 ui::EditBox MemoBox(const ui::Context& ctx) { return ctx.units().Edit("编辑框备忘便签"_gbk); }
 
+// A page of grids comes up: each grid's provider reads its file again, so
+// that what other pages changed meanwhile shows, and its data source sets
+// the column widths, one column at a time.
+struct GridWidths {
+  const char* source;
+  std::vector<int> widths;
+};
+void ShowGridsAgain(ui::Context& ctx, const std::vector<GridWidths>& grids) {
+  for (const GridWidths& g : grids) {
+    auto* source = ctx.window.findChild<ui::DataSourceUnit*>(QString::fromUtf8(g.source));
+    if (source == nullptr) continue;
+    if (ui::ProviderUnit* provider = source->provider_unit()) {
+      provider->SetFile(provider->provider().file());
+    }
+    for (size_t i = 0; i < g.widths.size(); ++i) source->SetColumnWidth(int(i) + 1, g.widths[i]);
+  }
+}
+
 }  // namespace
 
 void LoadDayDiary(ui::Context& ctx) {
@@ -53,9 +74,13 @@ void OnRightPageChanged(ui::Context& ctx, int page) {
     case 2:
       LoadMemo(ctx);
       break;
+    case 1:
+      ShowGridsAgain(ctx, {{"数据源_日志", {300, 700}}, {"数据源_事项", {300, 200, 200, 800}}});
+      break;
+    case 3:
+      ShowGridsAgain(ctx, {{"数据源_联系人", {200, 300, 350}}});
+      break;
     default:
-      // Pages 1 and 3 set the column widths of their grids through the
-      // grids' data sources.
       break;
   }
 }

@@ -21,9 +21,10 @@ void LoadMemo(ui::Context& ctx);
 
 // The handler of the page-changed event of 选择夹右侧:
 //   0 今日      LoadDayDiary, then the day's events
-//   1 数据总览  the column widths of the overview grids, once they are bound
+//   1 数据总览  the overview grids read their files again (what the other
+//              pages changed shows) and get their column widths
 //   2 备忘便签  LoadMemo
-//   3 联系人    the column widths of the contacts grid, once it is bound
+//   3 联系人    the same for the contacts grid
 void OnRightPageChanged(ui::Context& ctx, int page);
 
 // Connects the change events of the two boxes to SaveDayDiary / SaveMemo,

@@ -4,9 +4,11 @@
 // choosing.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "datetime/date_time.h"
 #include "store/record_store.h"
@@ -33,6 +35,10 @@ struct AppState {
   // The day the add-event dialog was opened on (date only); the new event
   // starts on it. 0 until the dialog is first opened.
   DateTime work_day{};
+  // The contacts page: the letter group shown (-1: all of lxr35) and, for
+  // each row of the group, the lxr35 record it was copied from.
+  int contact_group = -1;
+  std::vector<int64_t> group_sources;
 };
 
 struct Context {
