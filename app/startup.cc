@@ -3,6 +3,7 @@
 #include "app/grid_sources.h"
 #include "app/settings.h"
 #include "contacts/contact_book_ui.h"
+#include "events/event_dialogs_ui.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "tables/tables.h"
@@ -110,6 +111,7 @@ void ConnectMainWindow(ui::Context& ctx) {
   views::ConnectMonthView(ctx);
   views::ConnectWeekView(ctx);
   contacts::ConnectContactBook(ctx);
+  events::ConnectEventList(ctx);
   ConnectSettings(ctx);
   ui::Context* c = &ctx;
   ctx.window.confirmExit = [c] { return ConfirmExit(*c); };
