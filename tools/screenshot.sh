@@ -10,10 +10,15 @@
 #     memo, month view + contacts): OUT.png (default
 #     BUILD_DIR/screenshots/main_window.png), and beside it
 #     OUT-week-overview.png, OUT-settings-memo.png, OUT-contacts.png
-#   tools/screenshot.sh organiser   [BUILD_DIR] [OUT.png]
+#   tools/screenshot.sh first-start [BUILD_DIR] [OUT.png]
 #     the organiser itself at its first start, from a fresh program folder
 #     (a copy of the executable in a temporary folder); the whole screen.
-#     OUT.png defaults to BUILD_DIR/screenshots/organiser.png
+#     OUT.png defaults to BUILD_DIR/screenshots/first_start.png
+#   tools/screenshot.sh organiser   [BUILD_DIR] [OUT.png]
+#     the organiser with ten days of diary, events and contacts on 12 May
+#     2013: OUT.png (month view, today), OUT-week-overview.png,
+#     OUT-contacts-group.png (the A-D group), OUT-add-event.png (the add
+#     dialog); OUT.png defaults to BUILD_DIR/screenshots/organiser.png
 # BUILD_DIR defaults to build; what is shown is built there if needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,8 +27,9 @@ build=${2:-build}
 case "$what" in
   calendar) out=${3:-$build/screenshots/lunar_calendar_2014_10.png}; screen=640x400x24 ;;
   main-window) out=${3:-$build/screenshots/main_window.png}; screen=1024x640x24 ;;
+  first-start) out=${3:-$build/screenshots/first_start.png}; screen=1024x640x24 ;;
   organiser) out=${3:-$build/screenshots/organiser.png}; screen=1024x640x24 ;;
-  *) echo "usage: tools/screenshot.sh calendar|main-window|organiser [BUILD_DIR] [OUT.png]" >&2; exit 2 ;;
+  *) echo "usage: tools/screenshot.sh calendar|main-window|first-start|organiser [BUILD_DIR] [OUT.png]" >&2; exit 2 ;;
 esac
 
 for tool in Xvfb fc-list; do
@@ -36,7 +42,11 @@ fi
 if [ ! -d "$build" ]; then
   cmake -S . -B "$build" -G Ninja >/dev/null
 fi
-if [ "$what" = organiser ]; then target=tarvokline; else target=ui_tests; fi
+case "$what" in
+  first-start) target=tarvokline ;;
+  organiser) target=app_tests ;;
+  *) target=ui_tests ;;
+esac
 cmake --build "$build" --target "$target" >/dev/null
 mkdir -p "$(dirname "$out")"
 
@@ -59,7 +69,7 @@ done
 [ -s "$work/display" ] || { echo "screenshot: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 display=":$(tr -d '\n' <"$work/display")"
 
-if [ "$what" = organiser ]; then
+if [ "$what" = first-start ]; then
   command -v import >/dev/null || { echo "screenshot: import missing (imagemagick)" >&2; exit 1; }
   mkdir "$work/program"
   cp "$build/bin/tarvokline" "$work/program/"
@@ -82,4 +92,4 @@ fi
 # On xcb, libdbus keeps an allocation to the end of the process, which a
 # sanitizer build would report as a leak; the offscreen tests have none.
 DISPLAY=$display QT_QPA_PLATFORM=xcb ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} \
-  "$build/bin/ui_tests" --screenshot-"$what"="$out"
+  "$build/bin/$target" --screenshot-"$what"="$out"

@@ -12,6 +12,7 @@
 #include "tables/tables.h"
 #include "tests/app/app_test_base.h"
 #include "ui/lunar_calendar.h"
+#include "ui/record_grid.h"
 
 namespace tarvok::test {
 namespace {
@@ -118,6 +119,12 @@ TEST_F(StartupTest, ProtectedTablesOpenWithTheRightPasswordOnly) {
       EXPECT_EQ(o.units().Text("标签_加密状态"_gbk).Text(), "已加密"_gbk);
       EXPECT_EQ(o.ctx().state.startup_password, "secret");
       EXPECT_EQ(o.end_calls(), 0);
+      // The three grid providers carry the password and show their tables.
+      for (const char* provider : {"数据库提供者_日志", "数据库提供者_事项", "数据库提供者_联系人"}) {
+        auto* unit = o.window().findChild<ui::ProviderUnit*>(QString::fromUtf8(provider));
+        ASSERT_NE(unit, nullptr) << provider;
+        EXPECT_TRUE(unit->provider().has_table()) << provider;
+      }
     } else {
       EXPECT_EQ(o.end_calls(), 1);
       EXPECT_TRUE(o.ctx().ended);
