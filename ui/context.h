@@ -32,6 +32,9 @@ struct AppState {
   std::string hot_key_text;
   int hot_key_modifiers = 0;
   int hot_key_code = 0;
+  int hot_key_id = 0;  // the registration's identifier; 0 while none
+  // The password last typed into the password switch of the settings page.
+  std::string encryption_password;
   // The day the add-event dialog was opened on (date only); the new event
   // starts on it. 0 until the dialog is first opened.
   DateTime work_day{};
@@ -56,6 +59,14 @@ struct Context {
   std::function<void()> refresh_week_view;
   void RefreshWeekView() const {
     if (refresh_week_view) refresh_week_view();
+  }
+
+  // Shows the main window when it is hidden (in the tray or behind the
+  // screen-top strip) and hides it when it is shown: what the summon hot key
+  // does (app/window_modes.h installs it). Unset, it does nothing.
+  std::function<void()> toggle_main_window;
+  void ToggleMainWindow() const {
+    if (toggle_main_window) toggle_main_window();
   }
 
   // Ends the process with exit code 0 (the shell installs it; see
