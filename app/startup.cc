@@ -6,6 +6,7 @@
 #include "events/event_dialogs_ui.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
+#include "tables/password_switch_ui.h"
 #include "tables/tables.h"
 #include "today/today_page_ui.h"
 #include "ui/dialogs.h"
@@ -76,6 +77,7 @@ bool RunStartup(ui::Context& ctx, platform::InstanceGuard& guard) {
       EndProgram(ctx);
       return false;
     }
+    ctx.state.tables_password = ctx.state.startup_password;
     GiveProvidersPassword(ctx, ctx.state.startup_password);
     ShowProtection(ctx, true);
   } else {
@@ -112,6 +114,7 @@ void ConnectMainWindow(ui::Context& ctx) {
   views::ConnectWeekView(ctx);
   contacts::ConnectContactBook(ctx);
   events::ConnectEventList(ctx);
+  tables::ConnectPasswordSwitch(ctx);
   ConnectSettings(ctx);
   ui::Context* c = &ctx;
   ctx.window.confirmExit = [c] { return ConfirmExit(*c); };

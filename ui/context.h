@@ -33,8 +33,10 @@ struct AppState {
   int hot_key_modifiers = 0;
   int hot_key_code = 0;
   int hot_key_id = 0;  // the registration's identifier; 0 while none
-  // The password last typed into the password switch of the settings page.
+  // The password last typed into the password switch of the settings page,
+  // and the one the four tables have now (empty: none).
   std::string encryption_password;
+  std::string tables_password;
   // The day the add-event dialog was opened on (date only); the new event
   // starts on it. 0 until the dialog is first opened.
   DateTime work_day{};
