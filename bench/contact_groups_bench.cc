@@ -27,6 +27,7 @@
 
 #include "contacts/contact_groups.h"
 #include "contacts/pinyin_initial.h"
+#include "bench/bench_util.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
 #include "tables/tables.h"
@@ -34,7 +35,8 @@
 namespace {
 
 using namespace tarvok;
-using Clock = std::chrono::steady_clock;
+using bench::Median;
+using bench::TimeMs;
 constexpr int kContacts = 10000;
 
 [[noreturn]] void Fail(const char* what) {
@@ -53,31 +55,13 @@ void SqlInitial(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_text(ctx, initial.c_str(), int(initial.size()), SQLITE_TRANSIENT);
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-template <typename F>
-double TimeMs(F&& f) {
-  const auto start = Clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 15;
-  std::string base = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a.rfind("--runs=", 0) == 0) runs = std::max(1, std::atoi(a.c_str() + 7));
-    if (a.rfind("--dir=", 0) == 0) base = a.substr(6);
-  }
-  std::string pattern = base + "/groups-bench-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
-  const std::string dir = pattern, gbk_dir = Utf8ToGb18030(dir);
+  const bench::Flags flags = bench::ParseFlags(argc, argv, 15);
+  const int runs = flags.runs;
+  const std::string& base = flags.dir;
+  const std::string dir = bench::FreshFolder(base, "groups-bench"), gbk_dir = Utf8ToGb18030(dir);
 
   static const char* const kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周",
                                           "徐", "孙", "马", "朱", "胡", "郭", "何", "高", "林", "罗",

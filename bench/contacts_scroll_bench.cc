@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
 #include "tables/tables.h"
@@ -34,7 +35,8 @@
 namespace {
 
 using namespace tarvok;
-using Clock = std::chrono::steady_clock;
+using bench::Median;
+using bench::TimeMs;
 constexpr int kContacts = 10000;
 
 [[noreturn]] void Fail(const char* what) {
@@ -57,34 +59,16 @@ int Scroll(QTableView* view) {
   return steps;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-template <typename F>
-double TimeMs(F&& f) {
-  const auto start = Clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 9;
-  std::string base = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a.rfind("--runs=", 0) == 0) runs = std::max(1, std::atoi(a.c_str() + 7));
-    if (a.rfind("--dir=", 0) == 0) base = a.substr(6);
-  }
+  const bench::Flags flags = bench::ParseFlags(argc, argv, 9);
+  const int runs = flags.runs;
+  const std::string& base = flags.dir;
   if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
 
-  std::string pattern = base + "/scroll-bench-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
-  const std::string dir = pattern, gbk_dir = Utf8ToGb18030(dir);
+  const std::string dir = bench::FreshFolder(base, "scroll-bench"), gbk_dir = Utf8ToGb18030(dir);
   tables::EnsureDataFiles(gbk_dir);
   QStandardItemModel memory(kContacts, 3);
   {

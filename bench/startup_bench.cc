@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "app/organiser.h"
+#include "bench/bench_util.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
@@ -151,23 +152,16 @@ Summary Summarise(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 21;
-  std::string base = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--child=bare") return RunBare(argc, argv);
     if (a == "--child=organiser") return RunOrganiserChild(argc, argv);
-    if (a.rfind("--runs=", 0) == 0) runs = std::max(1, std::atoi(a.c_str() + 7));
-    if (a.rfind("--dir=", 0) == 0) base = a.substr(6);
   }
+  const tarvok::bench::Flags flags = tarvok::bench::ParseFlags(argc, argv, 21);
+  const int runs = flags.runs;
   if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-  std::string pattern = base + "/startup-bench-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::perror("startup_bench: mkdtemp");
-    return 1;
-  }
-  const std::string work = pattern;
+  const std::string work = tarvok::bench::FreshFolder(flags.dir, "startup-bench");
   const std::string organiser = work + "/organiser", bare = work + "/bare", run = work + "/run";
   for (const std::string& d : {organiser, bare, run}) mkdir(d.c_str(), 0700);
   setenv("XDG_RUNTIME_DIR", run.c_str(), 1);

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "events/recurrence.h"
+#include "bench/bench_util.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
 #include "tables/tables.h"
@@ -42,7 +43,8 @@
 namespace {
 
 using namespace tarvok;
-using Clock = std::chrono::steady_clock;
+using bench::Median;
+using bench::TimeMs;
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "week_view_bench: %s\n", what);
@@ -141,28 +143,12 @@ size_t SqliteWeek(sqlite3* db, sqlite3_stmt* day_entry, sqlite3_stmt* all_events
   return bytes;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-template <typename F>
-double TimeMs(F&& f) {
-  const auto start = Clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 15;
-  std::string base = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a.rfind("--runs=", 0) == 0) runs = std::max(1, std::atoi(a.c_str() + 7));
-    if (a.rfind("--dir=", 0) == 0) base = a.substr(6);
-  }
+  const bench::Flags flags = bench::ParseFlags(argc, argv, 15);
+  const int runs = flags.runs;
+  const std::string& base = flags.dir;
   if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
 
@@ -170,9 +156,7 @@ int main(int argc, char** argv) {
   std::printf("  %8s %7s %12s %12s %8s\n", "diary", "events", "refresh ms", "sqlite ms", "ratio");
   const int sizes[][2] = {{3650, 100}, {3650, 1000}, {36500, 100}, {36500, 1000}};
   for (const auto& size : sizes) {
-    std::string pattern = base + "/week-bench-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
-    const std::string dir = pattern;
+    const std::string dir = bench::FreshFolder(base, "week-bench");
     MakeData(dir, dir + "/same.sqlite", size[0], size[1]);
 
     store::RecordStore store;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/whole_file.h"
 
 namespace tarvok::platform {
 namespace {
@@ -179,29 +180,6 @@ int ReadWhole(FileSystem* fs, const std::string& path, std::string* out) {
   return 0;
 }
 
-// Puts `content` in place of the file at `path` by writing it beside it and
-// renaming, so that a failure or a crash leaves the old or the new file,
-// never a part of either.
-int ReplaceFile(FileSystem* fs, const std::string& path, std::string_view content) {
-  const std::string temp = path + std::string(kTempSuffix);
-  std::unique_ptr<File> file;
-  int err = fs->Open(temp, Access::kReadWrite, Sharing::kExclusive, Disposition::kCreateAlways,
-                     &file);
-  if (err != 0) return err;
-  err = file->Write(0, content.data(), content.size());
-  if (err == 0) err = file->Sync();
-  file.reset();
-  if (err == 0) err = fs->Rename(temp, path);
-  if (err != 0) {
-    fs->Remove(temp);
-    return err;
-  }
-  // The rename is done either way; a folder that cannot be synced only
-  // leaves the old file after a crash, which is still a whole one.
-  fs->SyncDirectory(path);
-  return 0;
-}
-
 bool HasLineBreakOrNul(std::string_view s) {
   return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
@@ -276,7 +254,7 @@ int WriteProfileString(const std::string& path, std::string_view section, std::s
     next += added;
     next += std::string_view(content).substr(split);
   }
-  return ReplaceFile(fs, path, next);
+  return WriteWholeFile(path, next, kTempSuffix);
 }
 
 }  // namespace tarvok::platform

@@ -26,9 +26,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path, uint64_t max_b
   return bytes;
 }
 
-int WriteWholeFile(const std::string& path, std::string_view bytes) {
+int WriteWholeFile(const std::string& path, std::string_view bytes, std::string_view temp_suffix) {
   FileSystem* fs = CurrentFileSystem();
-  const std::string temp = path + ".new";
+  const std::string temp = path + std::string(temp_suffix);
   std::unique_ptr<File> f;
   if (int err = fs->Open(temp, Access::kReadWrite, Sharing::kExclusive,
                          Disposition::kCreateAlways, &f);

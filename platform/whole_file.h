@@ -15,11 +15,14 @@ namespace tarvok::platform {
 std::optional<std::string> ReadWholeFile(const std::string& path,
                                          uint64_t max_bytes = 64u << 20);
 
-// Writes `bytes` as the file's whole content: first into "<path>.new", synced,
-// then renamed over `path`, so a crash or a full disk never leaves a partial
-// file under the real name. A failure removes the temporary file. Returns 0
-// or the errno of the failing step.
-int WriteWholeFile(const std::string& path, std::string_view bytes);
+// Writes `bytes` as the file's whole content: first into path + temp_suffix,
+// synced, then renamed over `path`, so a crash or a full disk never leaves a
+// partial file under the real name. A failure removes the temporary file. A
+// folder that cannot be synced after the rename is not a failure: a crash
+// then leaves the old file, which is still a whole one. Returns 0 or the
+// errno of the failing step.
+int WriteWholeFile(const std::string& path, std::string_view bytes,
+                   std::string_view temp_suffix = ".new");
 
 enum class FolderResult { kCreated, kExists, kFailed };
 
