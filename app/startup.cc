@@ -6,6 +6,7 @@
 #include "events/event_dialogs_ui.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
+#include "search/keyword_search_ui.h"
 #include "tables/password_switch_ui.h"
 #include "tables/tables.h"
 #include "today/today_page_ui.h"
@@ -115,6 +116,7 @@ void ConnectMainWindow(ui::Context& ctx) {
   contacts::ConnectContactBook(ctx);
   events::ConnectEventList(ctx);
   tables::ConnectPasswordSwitch(ctx);
+  search::ConnectKeywordSearch(ctx);
   ConnectSettings(ctx);
   ui::Context* c = &ctx;
   ctx.window.confirmExit = [c] { return ConfirmExit(*c); };

@@ -37,6 +37,8 @@ struct AppState {
   // and the one the four tables have now (empty: none).
   std::string encryption_password;
   std::string tables_password;
+  // The keyword of the last search (GBK), for the jumps and the export.
+  std::string keyword;
   // The day the add-event dialog was opened on (date only); the new event
   // starts on it. 0 until the dialog is first opened.
   DateTime work_day{};

@@ -163,6 +163,28 @@ std::string EditBox::Text() const {
   return ToGbkCrLf(qobject_cast<QPlainTextEdit*>(widget_)->toPlainText());
 }
 
+void EditBox::SelectBytes(std::size_t start, std::size_t length) {
+  EditState* state = EditState::Of(widget_);
+  const QString text = state->Current();
+  const qsizetype from = GbkPrefixWithin(text, start, state->breaks());
+  qsizetype to = GbkPrefixWithin(text, start + length, state->breaks());
+  // A cut inside a character would leave it out: take it whole.
+  if (GbkByteLength(QStringView(text).first(to), state->breaks()) < start + length && to < text.size()) ++to;
+  widget_->setFocus();
+  if (auto* line = qobject_cast<QLineEdit*>(widget_)) {
+    line->setSelection(int(from), int(to - from));
+    return;
+  }
+  auto select = [&](auto* edit) {
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(int(from));
+    cursor.setPosition(int(to), QTextCursor::KeepAnchor);
+    edit->setTextCursor(cursor);
+  };
+  if (auto* plain = qobject_cast<QPlainTextEdit*>(widget_)) select(plain);
+  if (auto* rich = qobject_cast<QTextEdit*>(widget_)) select(rich);
+}
+
 void EditBox::SetText(const std::string& gbk) {
   EditState* state = EditState::Of(widget_);
   state->Set(state->multi_line() ? FromGbkCrLf(gbk) : FromGbk(gbk));

@@ -53,6 +53,12 @@ class EditBox {
   void SetByteLimit(std::size_t bytes);
   std::size_t ByteLimit() const;
 
+  // Gives the box the input focus and selects `length` bytes of its GBK
+  // text from byte `start` (both counted as Text() counts them), widened to
+  // whole characters; past the end selects nothing and puts the cursor at
+  // the end.
+  void SelectBytes(std::size_t start, std::size_t length);
+
   // The box's content-changed event: runs once per change, after the byte
   // limit has been applied. Connect handlers here, not to the widget's own
   // signals, which also see the text before the cut.
@@ -177,8 +183,8 @@ class SpinEdit {
   // The number shown, as decimal text.
   std::string Text() const;
   // Shows the integer part of the number at the start of `gbk` (read as
-  // TextToNumber reads it; 0 when there is none), held to the box's range. Raises the change event when
-  // the shown number changes.
+  // TextToNumber reads it; 0 when there is none), held to the box's range.
+  // Raises the change event when the shown number changes.
   void SetText(const std::string& gbk);
   // The content-changed event: runs once per change of the shown number.
   void OnChange(std::function<void()> handler);
