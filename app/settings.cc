@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/hot_key.h"
 #include "app/title_pictures.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
@@ -75,12 +76,12 @@ void LoadSettings(ui::Context& ctx) {
   const ui::Units units = ctx.units();
   const std::string hot_keys = "全局热键"_gbk, views = "默认视图"_gbk;
 
-  // 1. The summon hot key: its text and codes (registered by the hot-key
-  //    layer from these values).
+  // 1. The summon hot key: its text and codes, registered at once.
   ctx.state.hot_key_text = ReadSetting(ctx, hot_keys, "呼出热键"_gbk, "");
   units.Edit("编辑框_热键1"_gbk).SetText(ctx.state.hot_key_text);
   ctx.state.hot_key_modifiers = IntegerPart(ReadSetting(ctx, hot_keys, "功能键1"_gbk, ""));
   ctx.state.hot_key_code = IntegerPart(ReadSetting(ctx, hot_keys, "主热键1"_gbk, ""));
+  RegisterSummonHotKey(ctx, RegisterFrom::kStartUp);
 
   // 2. The left default page: "0" the month view, anything else the week view.
   const bool month = ReadSetting(ctx, views, "左侧"_gbk, "") == "0";

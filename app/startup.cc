@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
 #include "app/grid_sources.h"
+#include "app/hot_key.h"
 #include "app/settings.h"
+#include "app/window_modes.h"
 #include "contacts/contact_book_ui.h"
 #include "events/event_dialogs_ui.h"
 #include "datetime/date_time.h"
@@ -118,6 +120,8 @@ void ConnectMainWindow(ui::Context& ctx) {
   tables::ConnectPasswordSwitch(ctx);
   search::ConnectKeywordSearch(ctx);
   ConnectSettings(ctx);
+  ConnectWindowModes(ctx);
+  ConnectHotKey(ctx);
   ui::Context* c = &ctx;
   ctx.window.confirmExit = [c] { return ConfirmExit(*c); };
 }

@@ -9,8 +9,11 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   nettle-dev libsqlite3-dev libjpeg-dev
   python3
-  qt6-base-dev
+  qt6-base-dev libxcb1-dev libxcb-keysyms1-dev
+  libxlsxwriter-dev libfreexl-dev
   xvfb fonts-noto-cjk imagemagick
+  openbox trayer xdotool x11-utils
+  python3-xlwt python3-openpyxl
 )
 
 missing=()
