@@ -9,15 +9,44 @@
 namespace tarvok {
 namespace {
 
-// Runs iconv over the whole input. On an undecodable sequence `on_bad` is
-// appended and `skip` input bytes are passed over.
-std::string Convert(const char* to, const char* from, std::string_view in,
-                    std::string_view on_bad, bool abort_on_bad) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    std::fprintf(stderr, "iconv cannot convert %s to %s\n", from, to);
-    std::abort();
+// One converter per direction and thread, opened at its first use: opening
+// one costs far more than converting a short text, and texts are converted
+// one field or widget at a time.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      std::fprintf(stderr, "iconv cannot convert %s to %s\n", from, to);
+      std::abort();
+    }
   }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  // Back to the initial shift state, as a fresh converter is.
+  iconv_t Reset() {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    return cd_;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+bool IsAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Runs iconv over the whole input. On an undecodable sequence `on_bad` is
+// appended and one input byte is passed over. ASCII is the same in all
+// three encodings and is copied as it is.
+std::string Convert(Converter& converter, const char* to, std::string_view in, std::string_view on_bad,
+                    bool abort_on_bad) {
+  if (IsAscii(in)) return std::string(in);
+  iconv_t cd = converter.Reset();
   std::string out;
   out.reserve(in.size() * 2 + 4);
   char* src = const_cast<char*>(in.data());
@@ -39,22 +68,24 @@ std::string Convert(const char* to, const char* from, std::string_view in,
       --left;
     }
   }
-  iconv_close(cd);
   return out;
 }
 
 }  // namespace
 
 std::string Utf8ToGbk(std::string_view utf8) {
-  return Convert("GBK", "UTF-8", utf8, {}, true);
+  thread_local Converter converter("GBK", "UTF-8");
+  return Convert(converter, "GBK", utf8, {}, true);
 }
 
 std::string GbkToUtf8(std::string_view gbk) {
-  return Convert("UTF-8", "GB18030", gbk, "\xEF\xBF\xBD", false);
+  thread_local Converter converter("UTF-8", "GB18030");
+  return Convert(converter, "UTF-8", gbk, "\xEF\xBF\xBD", false);
 }
 
 std::string Utf8ToGb18030(std::string_view utf8) {
-  return Convert("GB18030", "UTF-8", utf8, "?", false);
+  thread_local Converter converter("GB18030", "UTF-8");
+  return Convert(converter, "GB18030", utf8, "?", false);
 }
 
 }  // namespace tarvok

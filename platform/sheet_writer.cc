@@ -210,14 +210,22 @@ std::string SheetWriter::FileCellText(std::string_view text, bool* cut) {
   const std::string utf8 = GbkToUtf8(text);
   std::string out;
   out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
-    if (EscapeFormAt(utf8, i)) {
-      out += "_x005F";
+  for (size_t i = 0; i < utf8.size();) {
+    // Plain runs are copied whole; only CR LF and "_x" need a look.
+    const size_t special = utf8.find_first_of("\r_", i);
+    const size_t end = special == std::string::npos ? utf8.size() : special;
+    out.append(utf8, i, end - i);
+    if (end == utf8.size()) break;
+    if (utf8[end] == '\r' && end + 1 < utf8.size() && utf8[end + 1] == '\n') {
+      i = end + 1;  // the LF is copied with the next run
+      continue;
     }
-    out += utf8[i];
+    if (EscapeFormAt(utf8, end)) out += "_x005F";
+    out += utf8[end];
+    i = end + 1;
   }
   *cut = false;
+  if (out.size() <= kMaxCellCharacters) return out;  // no more characters than bytes
   size_t characters = 0;
   for (size_t i = 0; i < out.size(); ++i) {
     if ((static_cast<unsigned char>(out[i]) & 0xC0) == 0x80) continue;
