@@ -9,6 +9,7 @@
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "search/keyword_search_ui.h"
+#include "search/spreadsheet_export_ui.h"
 #include "tables/password_switch_ui.h"
 #include "tables/tables.h"
 #include "today/today_page_ui.h"
@@ -119,6 +120,7 @@ void ConnectMainWindow(ui::Context& ctx) {
   events::ConnectEventList(ctx);
   tables::ConnectPasswordSwitch(ctx);
   search::ConnectKeywordSearch(ctx);
+  search::ConnectSpreadsheetExport(ctx);
   ConnectSettings(ctx);
   ConnectWindowModes(ctx);
   ConnectHotKey(ctx);

@@ -59,6 +59,13 @@ class QtDialogService final : public DialogService {
     return ToGbk(file);
   }
 
+  std::optional<std::string> SaveFile(const SaveFileRequest& request) override {
+    const QString file = QFileDialog::getSaveFileName(Owner(), FromGbk(request.title),
+                                                      FromGbk(request.suggested), FromGbk(request.filter));
+    if (file.isEmpty()) return std::nullopt;
+    return ToGbk(file);
+  }
+
   std::optional<std::string> PromptPassword(const std::string& message_line) override {
     PasswordPrompt prompt(FromGbk(message_line), Owner());
     if (prompt.exec() != QDialog::Accepted) return std::nullopt;

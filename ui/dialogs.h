@@ -40,6 +40,12 @@ struct OpenFileRequest {
   std::string filter;
 };
 
+struct SaveFileRequest {
+  std::string title;
+  std::string filter;     // as OpenFileRequest's
+  std::string suggested;  // the file name (or path) offered first
+};
+
 class DialogService {
  public:
   virtual ~DialogService() = default;
@@ -51,6 +57,13 @@ class DialogService {
   virtual std::optional<std::string> Input(const InputRequest& request) = 0;
   // The chosen file as a GBK path, or nullopt when cancelled.
   virtual std::optional<std::string> OpenFile(const OpenFileRequest& request) = 0;
+  // The save-file dialog (it asks before replacing a file): the chosen file
+  // as a GBK path, or nullopt when cancelled. A service that cannot ask
+  // counts it as cancelled.
+  virtual std::optional<std::string> SaveFile(const SaveFileRequest& request) {
+    (void)request;
+    return std::nullopt;
+  }
   // The store's password prompt for one attempt; `message_line` is what the
   // line under the edit box reads (empty on the first attempt). The typed
   // text, or nullopt for "取消(&C)".

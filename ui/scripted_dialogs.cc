@@ -39,6 +39,9 @@ std::string DescribeInput(const std::string& title, const std::string& prompt, b
 std::string DescribeOpenFile(const std::string& filter) {
   return "file-open dialog, filter " + Quoted(filter);
 }
+std::string DescribeSaveFile(const std::string& filter) {
+  return "save-file dialog, filter " + Quoted(filter);
+}
 std::string DescribePassword(const std::string& line) {
   return "password prompt, message line " + Quoted(line);
 }
@@ -66,6 +69,13 @@ ScriptedDialogs& ScriptedDialogs::ExpectOpenFile(std::string filter,
                                                  std::optional<std::string> answer) {
   script_.push_back(
       {Box::kOpenFile, DescribeOpenFile(filter), answer.has_value(), std::move(answer)});
+  return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::ExpectSaveFile(std::string filter,
+                                                 std::optional<std::string> answer) {
+  script_.push_back(
+      {Box::kSaveFile, DescribeSaveFile(filter), answer.has_value(), std::move(answer)});
   return *this;
 }
 
@@ -124,6 +134,11 @@ std::optional<std::string> ScriptedDialogs::Input(const InputRequest& request) {
 
 std::optional<std::string> ScriptedDialogs::OpenFile(const OpenFileRequest& request) {
   const auto step = Take(Box::kOpenFile, DescribeOpenFile(request.filter));
+  return step ? step->answer_text : std::nullopt;
+}
+
+std::optional<std::string> ScriptedDialogs::SaveFile(const SaveFileRequest& request) {
+  const auto step = Take(Box::kSaveFile, DescribeSaveFile(request.filter));
   return step ? step->answer_text : std::nullopt;
 }
 

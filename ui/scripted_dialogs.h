@@ -46,6 +46,8 @@ class ScriptedDialogs : public DialogService {
                                std::optional<std::string> answer);
   // The file-open dialog; nullopt answers with Cancel.
   ScriptedDialogs& ExpectOpenFile(std::string filter, std::optional<std::string> answer);
+  // The save-file dialog with that filter; nullopt answers with Cancel.
+  ScriptedDialogs& ExpectSaveFile(std::string filter, std::optional<std::string> answer);
   // The password prompt with that message line; nullopt is "取消(&C)".
   ScriptedDialogs& ExpectPasswordPrompt(std::string message_line, std::optional<std::string> answer);
 
@@ -59,10 +61,11 @@ class ScriptedDialogs : public DialogService {
   bool ShowMessage(const MessageRequest& request) override;
   std::optional<std::string> Input(const InputRequest& request) override;
   std::optional<std::string> OpenFile(const OpenFileRequest& request) override;
+  std::optional<std::string> SaveFile(const SaveFileRequest& request) override;
   std::optional<std::string> PromptPassword(const std::string& message_line) override;
 
  private:
-  enum class Box { kMessage, kInput, kOpenFile, kPassword };
+  enum class Box { kMessage, kInput, kOpenFile, kSaveFile, kPassword };
   struct Step {
     Box box;
     // What is compared, as readable text: kind, title, texts.
