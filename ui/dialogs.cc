@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -60,8 +61,14 @@ class QtDialogService final : public DialogService {
   }
 
   std::optional<std::string> SaveFile(const SaveFileRequest& request) override {
-    const QString file = QFileDialog::getSaveFileName(Owner(), FromGbk(request.title),
-                                                      FromGbk(request.suggested), FromGbk(request.filter));
+    // A bare file name is offered in the user's documents folder, never in
+    // whatever folder the organiser was started from.
+    QString suggested = FromGbk(request.suggested);
+    if (!suggested.contains(QLatin1Char('/'))) {
+      suggested = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/') + suggested;
+    }
+    const QString file = QFileDialog::getSaveFileName(Owner(), FromGbk(request.title), suggested,
+                                                      FromGbk(request.filter));
     if (file.isEmpty()) return std::nullopt;
     return ToGbk(file);
   }

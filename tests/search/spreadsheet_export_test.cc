@@ -194,5 +194,41 @@ TEST_F(ExportTest, HitsOnlyAmongContactsLeaveTheOtherSheetsWithTheirHeadersInThe
   EXPECT_TRUE(peer.sheets[3].widths.count("A")) << "fitted";
 }
 
+TEST_F(ExportTest, TheOfficeSuiteReadsTheSameSheetsAndCells) {
+  Diary(MakeDate(2013, 5, 12), "五月\r\n两行，带\"引号\"");
+  Event(MakeDate(2012, 1, 1, 8, 30, 0), 12, tables::RecurrenceUnit::kMonth, "=SUM(1,2)");
+  Add("bw35", tables::RecordValues(tables::MemoNote{"备忘 _x0041_"_gbk}));
+  Contact("赵六", "00861380013", "0.5");
+  SheetWriter book;
+  PrepareWorkbook(book, "t");
+  ExportAllTables(store_, book);
+  const std::string path = dir_.Path("全部.xlsx");
+  ASSERT_TRUE(book.Save(Utf8ToGb18030(path), true));
+
+  const test::OfficeWorkbook office = test::ReadWithOffice(path);
+  if (office.missing) GTEST_SKIP() << "no office suite installed";
+  ASSERT_TRUE(office.ok) << office.error;
+  for (int s = 1; s <= 4; ++s) {
+    std::vector<std::vector<std::string>> expected;
+    for (uint32_t row = 1; row <= book.LastRow(s); ++row) {
+      std::vector<std::string> cells;
+      for (uint32_t column = 1; column <= 4; ++column) {
+        std::string shown = GbkToUtf8(book.Cell(s, row, column));
+        for (size_t at; (at = shown.find("\r\n")) != std::string::npos;) shown.erase(at, 1);
+        cells.push_back(shown);
+      }
+      while (!cells.empty() && cells.back().empty()) cells.pop_back();
+      expected.push_back(cells);
+    }
+    const std::string name = GbkToUtf8(book.SheetName(s));
+    ASSERT_TRUE(office.sheets.count(name)) << name;
+    std::vector<std::vector<std::string>> shown = office.sheets.at(name);
+    for (auto& cells : shown) {
+      while (!cells.empty() && cells.back().empty()) cells.pop_back();
+    }
+    EXPECT_EQ(shown, expected) << name;
+  }
+}
+
 }  // namespace
 }  // namespace tarvok::search

@@ -27,4 +27,15 @@ struct PeerWorkbook {
 
 PeerWorkbook ReadWithPeer(const std::string& utf8_path);
 
+// The sheets of a workbook as the office suite's headless converter writes
+// them to CSV, one file a sheet: sheet name -> rows of cells, UTF-8.
+struct OfficeWorkbook {
+  bool missing = false;  // no soffice here
+  bool ok = false;
+  std::string error;
+  std::map<std::string, std::vector<std::vector<std::string>>> sheets;
+};
+
+OfficeWorkbook ReadWithOffice(const std::string& utf8_path);
+
 }  // namespace tarvok::test
