@@ -10,6 +10,7 @@
 #include <QStandardItemModel>
 #include <QTableView>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -173,6 +174,12 @@ void RefreshWeekView(ui::Context& ctx) {
     SetCell(model, r, 1, NumberToText(MonthOf(key)) + "." + NumberToText(DayOf(key)));
     SetCell(model, r, 2, WeekdayChar(WeekdayOf(day)));
   }
+  // "12.30" is wider than the designed 40 pixels in some fonts; the date
+  // column then takes what it needs from the diary preview beside it, so
+  // the grid keeps its width and no date is cut to "12.…".
+  const int extra = std::clamp(static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(1) - kWidths[1], 0, kWidths[3] / 2);
+  grid->setColumnWidth(1, kWidths[1] + extra);
+  grid->setColumnWidth(3, kWidths[3] - extra);
 
   // 8, 9. Diary previews and the day's events.
   const std::vector<std::string> diary = DiaryPreviews(ctx.store, days);

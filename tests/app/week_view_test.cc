@@ -72,8 +72,13 @@ TEST_F(WeekViewTest, SevenDaysAroundTodayAcrossAYearEnd) {
   EXPECT_EQ(Cell(0, 4), "事项(预览)");
   // Widths, the hidden key column, the look of the cells.
   EXPECT_TRUE(Grid()->isColumnHidden(0));
-  const int widths[] = {0, 40, 20, 150, 130};
-  for (int c = 1; c <= 4; ++c) EXPECT_EQ(Grid()->columnWidth(c), widths[c]) << c;
+  // The designed widths, except that the date column takes from the diary
+  // preview what "12.30" needs in this font; the total stays.
+  EXPECT_GE(Grid()->columnWidth(1), 40);
+  EXPECT_GE(Grid()->columnWidth(1), static_cast<QAbstractItemView*>(Grid())->sizeHintForColumn(1)) << "no date cut short";
+  EXPECT_EQ(Grid()->columnWidth(1) + Grid()->columnWidth(3), 190);
+  EXPECT_EQ(Grid()->columnWidth(2), 20);
+  EXPECT_EQ(Grid()->columnWidth(4), 130);
   EXPECT_TRUE(Model()->item(0, 3)->font().bold());
   EXPECT_FALSE(Model()->item(1, 3)->font().bold());
   EXPECT_EQ(Model()->item(2, 1)->background().color(), QColor(236, 236, 236));
