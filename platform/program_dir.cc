@@ -49,6 +49,11 @@ std::optional<std::string> GbkName(const std::string& utf8) {
   return gbk;
 }
 
+bool IsInstalledCopy(const std::string& exe_folder) {
+  struct stat st {};
+  return stat((exe_folder + "/" + kInstalledMarker).c_str(), &st) == 0;
+}
+
 std::string HomeFromUserDatabase() {
   long size = sysconf(_SC_GETPW_R_SIZE_MAX);
   std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
@@ -66,7 +71,7 @@ std::string HomeFromUserDatabase() {
 std::optional<std::string> DecideProgramDir(const ProgramDirInputs& inputs) {
   const std::string exe_folder = FolderOf(inputs.executable);
   if (!exe_folder.empty() && exe_folder[0] == '/' && IsFolder(exe_folder) &&
-      access(exe_folder.c_str(), W_OK | X_OK) == 0) {
+      access(exe_folder.c_str(), W_OK | X_OK) == 0 && !IsInstalledCopy(exe_folder)) {
     if (auto gbk = GbkName(exe_folder)) return gbk;
   }
 

@@ -1,8 +1,10 @@
 // The program directory: where `data`, `config.ini` and `pic` live.
 //
 // It is the folder of the executable, so that an unpacked or freshly built
-// copy is self-contained. When that folder is not writable (an installed
-// copy), the same layout lives in the user's data folder instead:
+// copy is self-contained. When that folder is not writable, or holds an
+// installed copy (the installation puts the file kInstalledMarker beside
+// its bin folder, so that even a user who may write into /usr/bin keeps
+// the data out of it), the same layout lives in the user's data folder:
 // $XDG_DATA_HOME/tarvokline, or ~/.local/share/tarvokline when XDG_DATA_HOME
 // is unset, empty or not absolute (such a value is to be ignored). Missing
 // folders on that way are created with mode 0700.
@@ -15,6 +17,9 @@
 #include <string>
 
 namespace tarvok::platform {
+
+// Relative to the folder of the executable: present in an installed copy.
+inline constexpr char kInstalledMarker[] = "../share/tarvokline/installed";
 
 // What the decision reads, as the system gives it (file names in UTF-8).
 struct ProgramDirInputs {

@@ -13,6 +13,7 @@ packages=(
   libxlsxwriter-dev libfreexl-dev
   xvfb fonts-noto-cjk imagemagick
   openbox trayer xdotool x11-utils
+  appstream desktop-file-utils
   python3-xlwt python3-openpyxl libreoffice-calc-nogui
 )
 

@@ -87,6 +87,20 @@ TEST(ProgramDir, FallbackToTheUsersDataFolder) {
   }
 }
 
+TEST(ProgramDir, AnInstalledCopyKeepsItsDataInTheUsersFolderEvenWhereItMayWrite) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.Path("usr/bin"));
+  std::filesystem::create_directories(dir.Path("usr/share/tarvokline"));
+  const std::string exe = dir.Path("usr/bin") + "/tarvokline";
+  ASSERT_TRUE(DecideProgramDir({exe, dir.Path("xdg"), ""}) == Utf8ToGb18030(dir.Path("usr/bin")))
+      << "no marker: a copy like any other";
+  test::WriteFileBytes(dir.Path("usr/share/tarvokline/installed"), "");
+  const auto got = DecideProgramDir({exe, dir.Path("xdg"), ""});
+  ASSERT_TRUE(got.has_value());
+  EXPECT_EQ(*got, Utf8ToGb18030(dir.Path("xdg/tarvokline")));
+  EXPECT_EQ(ModeOf(dir.Path("xdg/tarvokline")), 0700u);
+}
+
 TEST(ProgramDir, ExistingFallbackKeepsItsMode) {
   TempDir dir;
   std::filesystem::create_directories(dir.Path("xdg/tarvokline"));
