@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/window_modes.h"
 #include "contacts/contact_book_ui.h"
+#include "contacts/contact_import_ui.h"
 #include "events/event_dialogs_ui.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
@@ -117,6 +118,7 @@ void ConnectMainWindow(ui::Context& ctx) {
   views::ConnectMonthView(ctx);
   views::ConnectWeekView(ctx);
   contacts::ConnectContactBook(ctx);
+  contacts::ConnectContactImport(ctx);
   events::ConnectEventList(ctx);
   tables::ConnectPasswordSwitch(ctx);
   search::ConnectKeywordSearch(ctx);
