@@ -63,8 +63,8 @@ struct ListLine {
 
 // The lines of the event list for `day`: for each record of tx35 in record
 // order on which the event occurs, its "提醒内容" with its record number
-// (1-based). Selects tx35, which stays the current table; its position ends
-// after the last record. Empty when tx35 is not open.
+// (1-based). Selects tx35, which stays the current table, its position where
+// it was. Empty when tx35 is not open.
 std::vector<ListLine> ListDayEvents(store::RecordStore& store, DateTime day);
 
 }  // namespace tarvok::events
