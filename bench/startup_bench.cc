@@ -1,18 +1,21 @@
-// Start-up of the organiser on a ten-year diary, beside a bare Qt window.
+// Start-up of the organiser at full size, beside a bare Qt window: the time
+// to the window and the memory it then holds.
 //
 // Both are real processes, started the same way (posix_spawn of a copy of
 // this program in a folder of its own, offscreen platform unless
 // QT_QPA_PLATFORM says otherwise), and timed from the spawn to the first
-// paint of their window, which the child reports with one byte on a pipe:
+// paint of their window, which the child reports with one byte on a pipe,
+// followed by its resident memory at that moment (VmRSS, 8 bytes):
 //
-//   organiser   the whole start-up over a program folder whose rz35 holds
-//               3,650 consecutive days of about 1 KB each: single-instance
-//               mark, table files, four tables opened, today shown, the
-//               settings and the title pictures, then the window
+//   organiser   the whole start-up over a program folder with a ten-year
+//               diary, 1,000 events and 10,000 contacts (bench/
+//               organiser_data.h): single-instance mark, table files, four
+//               tables opened, grids bound, today shown, the settings and
+//               the title pictures, then the window
 //   bare        QApplication and one empty 870 x 520 QWidget
 //
 // The two alternate, run after run. The summary gives the median and the
-// spread of each and the ratio of the medians.
+// spread of each, the ratio of the medians, and the median memory of each.
 //
 //   startup_bench [--runs=N] [--dir=DIR]   (defaults 21, $TMPDIR or /tmp)
 #include <fcntl.h>
@@ -26,6 +29,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +41,7 @@
 
 #include "app/organiser.h"
 #include "bench/bench_util.h"
+#include "bench/organiser_data.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
@@ -48,11 +54,24 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDiaryDays = 3650;
+// Resident memory of this process in bytes, from /proc/self/status.
+uint64_t ResidentBytes() {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (f == nullptr) return 0;
+  char line[256];
+  uint64_t kb = 0;
+  while (std::fgets(line, sizeof line, f) != nullptr) {
+    if (std::sscanf(line, "VmRSS: %" SCNu64 " kB", &kb) == 1) break;
+  }
+  std::fclose(f);
+  return kb * 1024;
+}
 
 void ReportShown() {
-  const char byte = 'S';
-  if (write(STDOUT_FILENO, &byte, 1) != 1) std::_Exit(3);
+  char report[9] = {'S'};
+  const uint64_t rss = ResidentBytes();
+  std::memcpy(report + 1, &rss, sizeof rss);
+  if (write(STDOUT_FILENO, report, sizeof report) != ssize_t(sizeof report)) std::_Exit(3);
 }
 
 class PaintWatch : public QObject {
@@ -87,30 +106,13 @@ int RunOrganiserChild(int argc, char** argv) {
   });
 }
 
-// A program folder whose diary holds kDiaryDays days ending today.
-void MakeDiary(const std::string& program_dir) {
-  using namespace tarvok;
-  const std::string gbk_dir = Utf8ToGb18030(program_dir);
-  tables::EnsureDataFiles(gbk_dir);
-  store::RecordStore s;
-  if (!s.OpenTable(gbk_dir + "/data/rz35.edb")) {
-    std::fprintf(stderr, "startup_bench: cannot open the diary\n");
-    std::exit(1);
-  }
-  std::string text;
-  while (text.size() < 1000) text += "今天天气很好，我们去公园散步，然后回家写日记。"_gbk;
-  const DateTime today = DateOnly(Now());
-  for (int i = kDiaryDays - 1; i >= 0; --i) {
-    const DateTime day = AddToDate(today, DateUnit::kDay, -i);
-    if (!s.AddRecord(tables::RecordValues(tables::DiaryEntry{day, text}))) {
-      std::fprintf(stderr, "startup_bench: cannot write the diary\n");
-      std::exit(1);
-    }
-  }
-}
+struct Start {
+  double ms;       // from the spawn to the report
+  uint64_t bytes;  // resident memory then
+};
 
-// Milliseconds from the spawn of `program --child=kind` to its byte.
-double TimeOne(const std::string& program, const char* kind) {
+// One start of `program --child=kind`.
+Start TimeOne(const std::string& program, const char* kind) {
   int fds[2];
   if (pipe(fds) != 0) std::exit(1);
   posix_spawn_file_actions_t actions;
@@ -120,6 +122,7 @@ double TimeOne(const std::string& program, const char* kind) {
   const std::string arg = std::string("--child=") + kind;
   char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(arg.c_str()), nullptr};
   pid_t pid = 0;
+  Clock::time_point shown{};
   const auto start = Clock::now();
   if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0) {
     std::fprintf(stderr, "startup_bench: cannot start %s\n", program.c_str());
@@ -127,17 +130,23 @@ double TimeOne(const std::string& program, const char* kind) {
   }
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
-  char byte = 0;
-  const ssize_t got = read(fds[0], &byte, 1);
-  const auto shown = Clock::now();
+  char report[9] = {};
+  ssize_t got = 0;
+  for (ssize_t n; got < ssize_t(sizeof report) && (n = read(fds[0], report + got, sizeof report - size_t(got))) > 0;) {
+    got += n;
+    if (got == 1) shown = Clock::now();  // the byte is the moment; the memory follows
+  }
+  if (got >= 1 && shown == Clock::time_point()) shown = Clock::now();
   close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  if (got != 1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (got != ssize_t(sizeof report) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "startup_bench: %s child failed (status %d)\n", kind, status);
     std::exit(1);
   }
-  return std::chrono::duration<double, std::milli>(shown - start).count();
+  uint64_t bytes = 0;
+  std::memcpy(&bytes, report + 1, sizeof bytes);
+  return {std::chrono::duration<double, std::milli>(shown - start).count(), bytes};
 }
 
 struct Summary {
@@ -168,24 +177,32 @@ int main(int argc, char** argv) {
   const fs::path self = fs::read_symlink("/proc/self/exe");
   fs::copy_file(self, organiser + "/startup_bench");
   fs::copy_file(self, bare + "/startup_bench");
-  MakeDiary(organiser);
+  tarvok::bench::MakeOrganiserData(tarvok::Utf8ToGb18030(organiser), "");
 
   // One run of each first, not counted: the organiser's first start writes
   // its pictures and settings, and both warm the disk cache.
   TimeOne(organiser + "/startup_bench", "organiser");
   TimeOne(bare + "/startup_bench", "bare");
-  std::vector<double> times_organiser, times_bare;
+  std::vector<double> times_organiser, times_bare, memory_organiser, memory_bare;
   for (int i = 0; i < runs; ++i) {
-    times_organiser.push_back(TimeOne(organiser + "/startup_bench", "organiser"));
-    times_bare.push_back(TimeOne(bare + "/startup_bench", "bare"));
+    const Start o = TimeOne(organiser + "/startup_bench", "organiser");
+    const Start b = TimeOne(bare + "/startup_bench", "bare");
+    times_organiser.push_back(o.ms);
+    times_bare.push_back(b.ms);
+    memory_organiser.push_back(double(o.bytes) / (1 << 20));
+    memory_bare.push_back(double(b.bytes) / (1 << 20));
   }
   fs::remove_all(work);
 
   const Summary o = Summarise(times_organiser), b = Summarise(times_bare);
-  std::printf("start-up to the first paint of the window, %d runs each, diary of %d days\n", runs,
-              kDiaryDays);
+  std::printf("start-up to the first paint of the window, %d runs each; %d diary days, %d events, %d contacts\n",
+              runs, tarvok::bench::kDays, tarvok::bench::kEvents, tarvok::bench::kContacts);
   std::printf("  %-10s median %8.1f ms   (%.1f .. %.1f)\n", "organiser", o.median, o.low, o.high);
   std::printf("  %-10s median %8.1f ms   (%.1f .. %.1f)\n", "bare Qt", b.median, b.low, b.high);
   std::printf("  ratio organiser / bare: %.2f\n", o.median / b.median);
+  const double mo = tarvok::bench::Median(memory_organiser), mb = tarvok::bench::Median(memory_bare);
+  std::printf("resident memory when the window is shown\n");
+  std::printf("  %-10s median %8.1f MiB\n  %-10s median %8.1f MiB\n  ratio organiser / bare: %.2f\n", "organiser",
+              mo, "bare Qt", mb, mo / mb);
   return 0;
 }
