@@ -127,7 +127,10 @@ class WindowModes : public QObject {
     ctx_.window.installEventFilter(this);
     if (auto* clock = ctx_.window.findChild<QTimer*>(QStringLiteral("时钟"))) {
       ui::Context* c = &ctx_;
-      QObject::connect(clock, &QTimer::timeout, this, [c] { TopSnap(*c); });
+      QObject::connect(clock, &QTimer::timeout, this, [c] {
+        TopSnap(*c);
+        KeepHiddenWindowReachable(*c);
+      });
     }
   }
 
@@ -369,6 +372,14 @@ void TopSnap(ui::Context& ctx) {
   if (const std::optional<int> top = ParkedTop(frame, AvailableScreens()); top && *top != frame.top()) {
     w.move(frame.left(), *top);
   }
+}
+
+void KeepHiddenWindowReachable(ui::Context& ctx) {
+  if (ctx.window.isVisible() || ctx.state.hot_key_id != 0 || TrayAvailable()) return;
+  WindowModes* modes = Find(ctx);
+  if (modes == nullptr || modes->tray() == nullptr || !modes->tray()->isVisible()) return;
+  if (modes->strip() != nullptr && modes->strip()->isVisible()) return;
+  HideToStrip(ctx);
 }
 
 QSystemTrayIcon* TrayIcon(const ui::Context& ctx) {

@@ -25,7 +25,9 @@
 //   - Tray mode on a desktop without a notification area: with a summon hot
 //     key registered (ctx.state.hot_key_id != 0) the window hides all the
 //     same and the hot key brings it back; without one it hides behind the
-//     strip instead, which is always there to click.
+//     strip instead, which is always there to click. The same holds when
+//     the notification area goes away while the window hides in it
+//     (KeepHiddenWindowReachable).
 //   - The strip's place: 800 pixels from the left edge of the screen the
 //     main window was on, moved left as far as needed for all 380 pixels to
 //     lie on that screen (StripGeometry).
@@ -106,6 +108,13 @@ void ExitFromTray(ui::Context& ctx);
 // 时钟's tick: parks a shown main window whose top edge is in the snap zone
 // of its screen (ParkedTop); its left edge and size stay.
 void TopSnap(ui::Context& ctx);
+
+// Also at 时钟's tick: a window hidden behind the tray icon whose
+// notification area has gone since (a panel closed or restarting), with no
+// hot key to bring it back, gets the strip as well, so that something is
+// always there to click. The icon stays for when the area comes back; the
+// first way back used removes both.
+void KeepHiddenWindowReachable(ui::Context& ctx);
 
 // The tray icon, the tray menu and TopStripWindow of ctx.window, made the
 // first time they are needed; nullptr before that (and for a window that

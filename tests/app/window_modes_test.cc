@@ -272,6 +272,42 @@ TEST_F(WindowModesTest, WithoutTrayOrHotKeyTheStripStandsIn) {
   }
 }
 
+// The notification area goes away (or stays) while the window hides in it.
+TEST_F(WindowModesTest, ANotificationAreaGoneLaterLeavesTheStripToClick) {
+  struct Case {
+    const char* name;
+    bool tray_stays;
+    int hot_key_id;
+    bool strip;
+  };
+  const Case cases[] = {
+      {"area gone, no hot key", false, 0, true},
+      {"area gone, hot key", false, 33001, false},
+      {"area stays", true, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Organiser& o = Run("0", true, c.hot_key_id);
+    Minimise(o);
+    ASSERT_TRUE(TrayShown(o));
+    tray_available_ = c.tray_stays;
+    // The window's clock runs the check: within its second.
+    if (c.strip) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return StripShown(o); }, 2500));
+      EXPECT_TRUE(Hidden(o));
+      QTest::mouseClick(app::TopStripWindow(o.ctx()), Qt::LeftButton);
+    } else {
+      QTest::qWait(1200);
+      app::KeepHiddenWindowReachable(o.ctx());
+      EXPECT_FALSE(StripShown(o));
+      EXPECT_TRUE(Hidden(o));
+      o.ctx().ToggleMainWindow();
+    }
+    ExpectRestored(o);
+    organiser_.reset();
+  }
+}
+
 TEST_F(WindowModesTest, DeactivationHidesAParkedWindowOnlyWithModeOne) {
   struct Case {
     const char* name;
