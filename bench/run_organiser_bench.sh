@@ -11,7 +11,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVOK_TESTS=OFF >/dev/null
-cmake --build "$build" --target startup_bench organiser_bench >/dev/null
+log=$(mktemp)
+if ! cmake --build "$build" --target startup_bench organiser_bench >"$log" 2>&1; then
+  cat "$log"
+  exit 1
+fi
+rm -f "$log"
 runs=${RUNS:-15}
 "$build/bin/startup_bench" --runs="$runs"
 echo
