@@ -21,6 +21,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path,
 // folder that cannot be synced after the rename is not a failure: a crash
 // then leaves the old file, which is still a whole one. Returns 0 or the
 // errno of the failing step.
+//
+// The file comes out readable and writable by the user alone (0600 less
+// the umask), whatever mode the file it replaces had: a rewrite never opens
+// the content to anyone else.
 int WriteWholeFile(const std::string& path, std::string_view bytes,
                    std::string_view temp_suffix = ".new");
 
