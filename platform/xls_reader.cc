@@ -2,13 +2,17 @@
 
 #include <fcntl.h>
 #include <freexl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -27,7 +31,6 @@ namespace {
 // sectors inside the root entry's stream, chained by the mini FAT. The
 // directory is a stream of 128-byte entries.
 
-constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr uint32_t kLastRegular = 0xFFFFFFFA;  // above: markers, not sectors
 constexpr uint32_t kMiniCutoff = 4096;
 constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -236,9 +239,7 @@ XlsError Slurp(const std::string& native, std::string* bytes) {
   return result;
 }
 
-std::string TextOf(const char* utf8) {
-  if (utf8 == nullptr) return {};
-  const std::string_view s(utf8);
+std::string TextOf(std::string_view s) {
   if (std::all_of(s.begin(), s.end(), [](char c) { return uint8_t(c) < 0x80; })) return std::string(s);
   return Utf8ToGb18030(s);
 }
@@ -290,6 +291,224 @@ std::string XlsNumberText(double value) {
   return text;
 }
 
+struct XlsWorkbook::Sheet {
+  int index = -1;
+  uint32_t rows = 0;
+  int columns = 0;
+  // The cells read, by row (row 1 first): the non-empty ones, by column.
+  std::vector<std::vector<std::pair<int, std::string>>> cells;
+};
+
+namespace {
+
+// ---- FreeXL in a child process ---------------------------------------------
+//
+// The child writes, in native byte order: u32 status (kChildOk or
+// kChildFailed); then u32 sheet count and each name (u32 length, UTF-8
+// bytes); then the first sheet and the data sheet, each as u32 index (or
+// kNoSheet), and for a sheet u32 rows, u32 columns and its cells (u32 row,
+// u32 column, u32 length, UTF-8 bytes) up to a u32 row of 0. It ends with
+// _exit, so nothing of the parent's runs at its end.
+
+constexpr uint32_t kChildOk = 1;
+constexpr uint32_t kChildFailed = 2;
+constexpr uint32_t kNoSheet = 0xFFFFFFFF;
+
+class ChildOut {
+ public:
+  explicit ChildOut(int fd) : fd_(fd) {}
+  void U32(uint32_t v) {
+    buffer_.append(reinterpret_cast<const char*>(&v), 4);
+    if (buffer_.size() >= (1 << 16)) Flush();
+  }
+  void Text(std::string_view t) {
+    U32(uint32_t(t.size()));
+    buffer_.append(t);
+    if (buffer_.size() >= (1 << 16)) Flush();
+  }
+  void Flush() {
+    for (size_t done = 0; done < buffer_.size();) {
+      const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) _exit(1);
+      done += size_t(n);
+    }
+    buffer_.clear();
+  }
+
+ private:
+  int fd_;
+  std::string buffer_;
+};
+
+std::string ChildCellText(const void* handle, unsigned int row, unsigned short column) {
+  FreeXL_CellValue v{};
+  if (freexl_get_cell_value(handle, row, column, &v) != FREEXL_OK) return {};
+  switch (v.type) {
+    case FREEXL_CELL_INT:
+      return std::to_string(v.value.int_value);
+    case FREEXL_CELL_DOUBLE:
+      return XlsNumberText(v.value.double_value);
+    case FREEXL_CELL_TEXT:
+    case FREEXL_CELL_SST_TEXT:
+    case FREEXL_CELL_DATE:
+    case FREEXL_CELL_DATETIME:
+    case FREEXL_CELL_TIME:
+      return v.value.text_value != nullptr ? std::string(v.value.text_value) : std::string();
+    default:
+      return {};
+  }
+}
+
+void ChildSheet(const void* handle, int index, uint32_t most_rows, ChildOut& out) {
+  unsigned int rows = 0;
+  unsigned short columns = 0;
+  if (index < 0 || freexl_select_active_worksheet(handle, static_cast<unsigned short>(index)) != FREEXL_OK ||
+      freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) {
+    out.U32(kNoSheet);
+    return;
+  }
+  out.U32(uint32_t(index));
+  out.U32(rows);
+  out.U32(columns);
+  for (unsigned int r = 0; r < rows && r < most_rows; ++r) {
+    for (unsigned short c = 0; c < columns; ++c) {
+      const std::string text = ChildCellText(handle, r, c);
+      if (text.empty()) continue;
+      out.U32(r + 1);
+      out.U32(uint32_t(c) + 1);
+      out.Text(text);
+    }
+  }
+  out.U32(0);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARVOK_XLS_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARVOK_XLS_SANITIZED 1
+#endif
+#endif
+
+void LimitChildHeap() {
+#ifndef TARVOK_XLS_SANITIZED  // the sanitizers' own mappings count as data
+  // The child's heap may grow by this much over what it inherited: the
+  // claims stay far below, a parser running away does not.
+  constexpr uint64_t kChildHeapBytes = uint64_t{512} << 20;
+  unsigned long size = 0, resident = 0, shared = 0, text = 0, lib = 0, data = 0;
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return;
+  const int got = std::fscanf(statm, "%lu %lu %lu %lu %lu %lu", &size, &resident, &shared, &text, &lib, &data);
+  std::fclose(statm);
+  if (got != 6) return;
+  const uint64_t limit = uint64_t(data) * uint64_t(sysconf(_SC_PAGESIZE)) + kChildHeapBytes;
+  const struct rlimit r {limit, limit};
+  setrlimit(RLIMIT_DATA, &r);
+#endif
+}
+
+[[noreturn]] void RunChild(const std::string& native, int fd) {
+  // A fault of FreeXL ends the child as the system ends it, without the
+  // crash handlers the parent may have installed.
+  for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGPIPE, SIGALRM}) signal(sig, SIG_DFL);
+  alarm(kXlsMaxSeconds);
+  LimitChildHeap();
+  ChildOut out(fd);
+  const void* handle = nullptr;
+  unsigned int count = 0;
+  if (freexl_open(native.c_str(), &handle) != FREEXL_OK || handle == nullptr ||
+      freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) {
+    out.U32(kChildFailed);
+    out.Flush();
+    _exit(0);
+  }
+  count = std::min(count, 0xFFFFu);
+  out.U32(kChildOk);
+  out.U32(count);
+  int data = -1;
+  for (unsigned int i = 0; i < count; ++i) {
+    const char* name = nullptr;
+    if (freexl_get_worksheet_name(handle, static_cast<unsigned short>(i), &name) != FREEXL_OK) name = nullptr;
+    const std::string_view n = name != nullptr ? std::string_view(name) : std::string_view();
+    if (data < 0 && EqualsIgnoringAsciiCase(n, "sheet1")) data = int(i);
+    out.Text(n);
+  }
+  ChildSheet(handle, count > 0 ? 0 : -1, data == 0 ? UINT32_MAX : 1, out);
+  ChildSheet(handle, data > 0 ? data : -1, UINT32_MAX, out);
+  out.Flush();
+  _exit(0);
+}
+
+// Reads the child's message, at most `most` bytes; false when it had more.
+bool ReadAll(int fd, size_t most, std::string* out) {
+  char buf[1 << 16];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return true;
+    if (out->size() + size_t(n) > most) return false;
+    out->append(buf, size_t(n));
+  }
+}
+
+class ChildIn {
+ public:
+  explicit ChildIn(std::string_view bytes) : bytes_(bytes) {}
+  bool U32(uint32_t* v) {
+    if (bytes_.size() - at_ < 4) return false;
+    std::memcpy(v, bytes_.data() + at_, 4);
+    at_ += 4;
+    return true;
+  }
+  bool Text(std::string* t) {
+    uint32_t n = 0;
+    if (!U32(&n) || bytes_.size() - at_ < n) return false;
+    *t = TextOf(bytes_.substr(at_, n));
+    at_ += n;
+    return true;
+  }
+  bool AtEnd() const { return at_ == bytes_.size(); }
+
+ private:
+  std::string_view bytes_;
+  size_t at_ = 0;
+};
+
+// One sheet of the message; false when the message is malformed.
+bool ReadSheet(ChildIn& in, int sheets, std::unique_ptr<XlsWorkbook::Sheet>* out) {
+  uint32_t index = 0, rows = 0, columns = 0;
+  if (!in.U32(&index)) return false;
+  if (index == kNoSheet) return true;
+  if (index >= uint32_t(sheets) || !in.U32(&rows) || !in.U32(&columns)) return false;
+  if (rows > kSheetRows || columns > kSheetColumns) return false;
+  auto sheet = std::make_unique<XlsWorkbook::Sheet>();
+  sheet->index = int(index);
+  sheet->rows = rows;
+  sheet->columns = int(columns);
+  uint32_t last_row = 1, last_column = 0;
+  for (;;) {
+    uint32_t row = 0, column = 0;
+    if (!in.U32(&row)) return false;
+    if (row == 0) break;
+    std::string text;
+    if (!in.U32(&column) || !in.Text(&text)) return false;
+    // In order, inside the sheet.
+    if (row > rows || column < 1 || column > columns || row < last_row ||
+        (row == last_row && column <= last_column)) {
+      return false;
+    }
+    last_row = row;
+    last_column = column;
+    if (sheet->cells.size() < row) sheet->cells.resize(row);
+    sheet->cells[row - 1].emplace_back(int(column), std::move(text));
+  }
+  *out = std::move(sheet);
+  return true;
+}
+
+}  // namespace
+
 std::unique_ptr<XlsWorkbook> XlsWorkbook::Open(const std::string& path, XlsError* error) {
   *error = XlsError::kCannotOpen;
   std::string native, bytes;
@@ -304,79 +523,87 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::Open(const std::string& path, XlsError
     *error = XlsError::kTooLarge;
     return nullptr;
   }
-  const void* handle = nullptr;
-  const int rc = freexl_open(native.c_str(), &handle);
-  // FreeXL reports some damaged files as opened, without a handle.
-  if (rc != FREEXL_OK || handle == nullptr) {
-    if (handle != nullptr) freexl_close(handle);
-    *error = rc == FREEXL_FILE_NOT_FOUND ? XlsError::kCannotOpen : XlsError::kNotWorkbook;
+  bytes.clear();
+  bytes.shrink_to_fit();
+
+  *error = XlsError::kCannotOpen;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return nullptr;
+  const pid_t child = fork();
+  if (child < 0) {
+    close(fds[0]);
+    close(fds[1]);
     return nullptr;
   }
-  unsigned int count = 0;
-  if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) {
-    freexl_close(handle);
-    *error = XlsError::kNotWorkbook;
+  if (child == 0) {
+    close(fds[0]);
+    RunChild(native, fds[1]);
+  }
+  close(fds[1]);
+  std::string message;
+  // Texts, and for each cell its 12 bytes of place and length.
+  const bool fits = ReadAll(fds[0], size_t(kXlsMaxTextBytes + 12 * kXlsMaxCells + (1 << 20)), &message);
+  close(fds[0]);
+  if (!fits) kill(child, SIGKILL);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!fits) {
+    *error = XlsError::kTooLarge;
     return nullptr;
   }
-  std::unique_ptr<XlsWorkbook> book(new XlsWorkbook(handle));
-  book->sheet_count_ = int(std::min<unsigned int>(count, 0xFFFF));
+  *error = XlsError::kNotWorkbook;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return nullptr;
+
+  ChildIn in(message);
+  uint32_t ok = 0, count = 0;
+  if (!in.U32(&ok) || ok != kChildOk || !in.U32(&count) || count > 0xFFFF) return nullptr;
+  std::unique_ptr<XlsWorkbook> book(new XlsWorkbook());
+  book->names_.resize(count);
+  for (std::string& name : book->names_) {
+    if (!in.Text(&name)) return nullptr;
+  }
+  if (!ReadSheet(in, int(count), &book->first_) || !ReadSheet(in, int(count), &book->data_) || !in.AtEnd()) {
+    return nullptr;
+  }
   *error = XlsError::kNone;
   return book;
 }
 
-XlsWorkbook::XlsWorkbook(const void* handle) : handle_(handle) {}
-
-XlsWorkbook::~XlsWorkbook() { freexl_close(handle_); }
+XlsWorkbook::XlsWorkbook() = default;
+XlsWorkbook::~XlsWorkbook() = default;
 
 std::string XlsWorkbook::SheetName(int sheet) const {
-  const char* name = nullptr;
-  if (sheet < 0 || sheet >= sheet_count_ ||
-      freexl_get_worksheet_name(handle_, static_cast<unsigned short>(sheet), &name) != FREEXL_OK) {
-    return {};
-  }
-  return TextOf(name);
+  return sheet >= 0 && sheet < SheetCount() ? names_[size_t(sheet)] : std::string();
 }
 
 int XlsWorkbook::FindSheet(std::string_view name) const {
-  for (int i = 0; i < sheet_count_; ++i) {
-    if (EqualsIgnoringAsciiCase(SheetName(i), name)) return i;
+  for (int i = 0; i < SheetCount(); ++i) {
+    if (EqualsIgnoringAsciiCase(names_[size_t(i)], name)) return i;
   }
   return -1;
 }
 
 bool XlsWorkbook::SelectSheet(int sheet) {
-  rows_ = 0;
-  columns_ = 0;
-  if (sheet < 0 || sheet >= sheet_count_ ||
-      freexl_select_active_worksheet(handle_, static_cast<unsigned short>(sheet)) != FREEXL_OK) {
-    return false;
+  selected_ = nullptr;
+  if (sheet < 0) return false;
+  if (data_ && data_->index == sheet) {
+    selected_ = data_.get();
+  } else if (first_ && first_->index == sheet) {
+    selected_ = first_.get();
   }
-  unsigned int rows = 0;
-  unsigned short columns = 0;
-  if (freexl_worksheet_dimensions(handle_, &rows, &columns) != FREEXL_OK) return false;
-  rows_ = rows;
-  columns_ = columns;
-  return true;
+  return selected_ != nullptr;
 }
 
+uint32_t XlsWorkbook::RowCount() const { return selected_ ? selected_->rows : 0; }
+int XlsWorkbook::ColumnCount() const { return selected_ ? selected_->columns : 0; }
+
 std::string XlsWorkbook::CellText(uint32_t row, int column) const {
-  if (row < 1 || row > rows_ || column < 1 || column > columns_) return {};
-  FreeXL_CellValue v{};
-  if (freexl_get_cell_value(handle_, row - 1, static_cast<unsigned short>(column - 1), &v) != FREEXL_OK) return {};
-  switch (v.type) {
-    case FREEXL_CELL_INT:
-      return std::to_string(v.value.int_value);
-    case FREEXL_CELL_DOUBLE:
-      return XlsNumberText(v.value.double_value);
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT:
-    case FREEXL_CELL_DATE:
-    case FREEXL_CELL_DATETIME:
-    case FREEXL_CELL_TIME:
-      return TextOf(v.value.text_value);
-    default:
-      return {};
-  }
+  if (selected_ == nullptr || row < 1 || row > selected_->cells.size()) return {};
+  const auto& cells = selected_->cells[row - 1];
+  const auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                                   [](const std::pair<int, std::string>& c, int col) { return c.first < col; });
+  return it != cells.end() && it->first == column ? it->second : std::string();
 }
 
 std::vector<XlsHeaderCell> ReadXlsHeaderRow(XlsWorkbook& book) {

@@ -8,14 +8,19 @@
 // "HH:MM:SS", an empty cell as the empty text. Texts become GBK through
 // GB18030, so a character GBK lacks keeps its four-byte form.
 //
-// Hostile files: a workbook of a few kilobytes can claim sheets of 65,536 x
-// 256 cells, for each of which FreeXL sets up the whole grid in memory. The
-// claims are read from the file before FreeXL sees it, and a workbook
-// claiming more than kXlsMaxCells cells in all, or larger than
-// kXlsMaxFileBytes, is refused; so is anything that is not a regular file.
-// No input crashes or hangs the reader.
+// Hostile files: FreeXL runs in a child process of its own, which sends the
+// cells back through a pipe, so a workbook that crashes or hangs it gives an
+// error here and nothing else. Before that, the claims of the workbook are
+// read from the file: a workbook of a few kilobytes can claim sheets of
+// 65,536 x 256 cells, for each of which FreeXL sets up the whole grid in
+// memory. A workbook claiming more than kXlsMaxCells cells in all, larger
+// than kXlsMaxFileBytes, or whose texts come to more than kXlsMaxTextBytes,
+// is refused; so is anything that is not a regular file.
 //
-// Rows and columns count from 1, as the spreadsheet numbers them.
+// What is read: the names of all sheets, row 1 of the first sheet (the
+// header row) and every row of the data sheet, the sheet named "sheet1" in
+// any letter case. Rows and columns count from 1, as the spreadsheet
+// numbers them.
 #pragma once
 
 #include <cstdint>
@@ -29,46 +34,51 @@ namespace tarvok::platform {
 // Far beyond any contact list; FreeXL keeps 16 bytes a cell.
 inline constexpr uint64_t kXlsMaxCells = uint64_t{4} << 20;
 inline constexpr uint64_t kXlsMaxFileBytes = uint64_t{64} << 20;
+inline constexpr uint64_t kXlsMaxTextBytes = uint64_t{64} << 20;
+// The longest a workbook may take to be read.
+inline constexpr unsigned kXlsMaxSeconds = 30;
 
 enum class XlsError {
   kNone,
   kCannotOpen,   // no such file, not a regular file, no permission
   kNotWorkbook,  // not an .xls workbook, or a damaged or truncated one
-  kTooLarge,     // over kXlsMaxFileBytes, or claiming over kXlsMaxCells
+  kTooLarge,     // over one of the bounds above
 };
 
 class XlsWorkbook {
  public:
-  // Opens the workbook at `path` (GBK, as the store takes paths). Null with
+  // Reads the workbook at `path` (GBK, as the store takes paths). Null with
   // *error set when it cannot be read.
   static std::unique_ptr<XlsWorkbook> Open(const std::string& path, XlsError* error);
   ~XlsWorkbook();
   XlsWorkbook(const XlsWorkbook&) = delete;
   XlsWorkbook& operator=(const XlsWorkbook&) = delete;
 
-  int SheetCount() const { return sheet_count_; }
+  int SheetCount() const { return int(names_.size()); }
   // The sheet's name (GBK); empty for an index out of range.
   std::string SheetName(int sheet) const;
   // The first sheet whose name equals `name` without regard to ASCII letter
   // case, or -1.
   int FindSheet(std::string_view name) const;
 
-  // Makes `sheet` (0-based) the one the calls below read; false, with no
-  // sheet selected, when it cannot be.
+  // Makes `sheet` (0-based) the one the calls below read: the first sheet
+  // or the data sheet. False, with no sheet selected, for any other.
   bool SelectSheet(int sheet);
   // The used rows and columns of the selected sheet (0 without one).
-  uint32_t RowCount() const { return rows_; }
-  int ColumnCount() const { return columns_; }
-  // The text of a cell of the selected sheet; empty outside the used range.
+  uint32_t RowCount() const;
+  int ColumnCount() const;
+  // The text of a cell of the selected sheet; empty outside the used range,
+  // and past row 1 of a first sheet that is not the data sheet.
   std::string CellText(uint32_t row, int column) const;
 
- private:
-  explicit XlsWorkbook(const void* handle);
+  struct Sheet;
 
-  const void* handle_;
-  int sheet_count_ = 0;
-  uint32_t rows_ = 0;
-  int columns_ = 0;
+ private:
+  XlsWorkbook();
+
+  std::vector<std::string> names_;  // GBK
+  std::unique_ptr<Sheet> first_, data_;
+  const Sheet* selected_ = nullptr;
 };
 
 // One cell of a header row.

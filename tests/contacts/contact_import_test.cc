@@ -169,6 +169,10 @@ TEST(XlsReaderTest, FilesThatAreNoReadableWorkbookGiveAnError) {
       {"short-by-one.xls", good.substr(0, good.size() - 1), XlsError::kNotWorkbook},
       // A few kilobytes claiming three sheets of 16 million cells each.
       {"inflated.xls", Inflated("no_sheet1.xls"), XlsError::kTooLarge},
+      // Found by fuzzing: FreeXL's own parser crashes on this workbook; the
+      // child process that runs it does, and the reader reports the file.
+      {"crash.xls", test::ReadFileBytes(std::string(TARVOK_TEST_DATA) + "/crashes_freexl.xls"),
+       XlsError::kNotWorkbook},
   };
   for (const auto& c : cases) {
     if (c.bytes != "-") test::WriteFileBytes(dir.Path(c.name), c.bytes);
