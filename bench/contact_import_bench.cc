@@ -7,8 +7,9 @@
 // xlwt. Timed:
 //
 //   Import    ImportContacts with all three columns ticked into an empty
-//             lxr35: the workbook opened (its claims checked, FreeXL's whole
-//             parse), every cell turned into GBK text, 10,000 appends
+//             lxr35: the workbook read (its claims checked, FreeXL's whole
+//             parse in the reader's child process, the cells sent back and
+//             turned into GBK text), 10,000 appends
 //   Read      the same without the store: XlsWorkbook::Open and CellText of
 //             every cell, to show the reader's share
 //   FreeXL    freexl_open, the sheet selected and freexl_get_cell_value of
@@ -20,6 +21,8 @@
 // $TMPDIR or /tmp), --import_xls=FILE takes an existing workbook instead of
 // writing one.
 #include <benchmark/benchmark.h>
+
+#include "bench/summary_reporter.h"
 #include <freexl.h>
 #include <stdlib.h>
 
@@ -130,31 +133,6 @@ void BM_FreeXL(benchmark::State& state) {
   }
   benchmark::DoNotOptimize(bytes);
 }
-
-// Keeps the real time per iteration of every repetition, in milliseconds.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) {
-      if (r.run_type != Run::RT_Iteration || r.error_occurred) continue;
-      const double to_ms = 1e3 / benchmark::GetTimeUnitMultiplier(r.time_unit);
-      times_[r.run_name.function_name].push_back(r.GetAdjustedRealTime() * to_ms);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  // The median of a benchmark's repetitions; 0 when it did not run.
-  double Median(const std::string& name) const {
-    auto it = times_.find(name);
-    if (it == times_.end() || it->second.empty()) return 0;
-    std::vector<double> v = it->second;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-  }
-
- private:
-  std::map<std::string, std::vector<double>> times_;
-};
 
 }  // namespace
 }  // namespace tarvok::bench
