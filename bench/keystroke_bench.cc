@@ -27,6 +27,8 @@
 // the disk cache. --keystroke_dir=DIR chooses the folder of the diary
 // (default $TMPDIR or /tmp).
 #include <benchmark/benchmark.h>
+
+#include "bench/summary_reporter.h"
 #include <stdlib.h>
 
 #include <algorithm>
@@ -192,41 +194,6 @@ void BM_Keystroke(benchmark::State& state, Path path, Days days) {
 }
 
 // ---- summary --------------------------------------------------------------
-
-// Keeps the real and the CPU time per iteration of every repetition, in
-// milliseconds. The real time is what the user waits for; the CPU time leaves
-// out the waits on the disk and on other processes, which make most of the
-// spread on a busy machine.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) {
-      if (r.run_type != Run::RT_Iteration || r.error_occurred) continue;
-      const double to_ms = 1e3 / benchmark::GetTimeUnitMultiplier(r.time_unit);
-      real_[r.run_name.function_name].push_back(r.GetAdjustedRealTime() * to_ms);
-      cpu_[r.run_name.function_name].push_back(r.GetAdjustedCPUTime() * to_ms);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  // Median and the spread (lowest, highest) of a benchmark's repetitions;
-  // false when it did not run.
-  bool Stats(const std::string& name, bool cpu, double* median, double* low, double* high) const {
-    const auto& times = cpu ? cpu_ : real_;
-    auto it = times.find(name);
-    if (it == times.end() || it->second.empty()) return false;
-    std::vector<double> v = it->second;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    *median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    *low = v.front();
-    *high = v.back();
-    return true;
-  }
-
- private:
-  std::map<std::string, std::vector<double>> real_, cpu_;
-};
 
 void PrintSummary(const SummaryReporter& rep) {
   std::printf("\nOne keystroke on a %d-day diary (~%zu bytes an entry): median [lowest..highest] "

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "bench/summary_reporter.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "search/keyword_search.h"
@@ -331,37 +332,6 @@ void BM_Sqlite(benchmark::State& state, const Keyword& k) {
 }
 
 // ---- summary ------------------------------------------------------------------
-
-// The real and the CPU time per search of every repetition, in
-// milliseconds. The CPU time leaves out waits on the disk and on other
-// processes, which make most of the spread on a busy machine.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) {
-      if (r.run_type != Run::RT_Iteration || r.error_occurred) continue;
-      const double to_ms = 1e3 / benchmark::GetTimeUnitMultiplier(r.time_unit);
-      real_[r.run_name.function_name].push_back(r.GetAdjustedRealTime() * to_ms);
-      cpu_[r.run_name.function_name].push_back(r.GetAdjustedCPUTime() * to_ms);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  bool Stats(const std::string& name, bool cpu, double* median, double* low, double* high) const {
-    const auto& times = cpu ? cpu_ : real_;
-    auto it = times.find(name);
-    if (it == times.end() || it->second.empty()) return false;
-    std::vector<double> v = it->second;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    *median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    *low = v.front();
-    *high = v.back();
-    return true;
-  }
-
- private:
-  std::map<std::string, std::vector<double>> real_, cpu_;
-};
 
 // Prints the summary; false when the two sides found different lines.
 bool PrintSummary(const SummaryReporter& rep) {
