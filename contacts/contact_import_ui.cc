@@ -312,7 +312,8 @@ void RunContactImport(ui::Context& ctx) {
   if (report.appended > 0) ShowContactsAgain(ctx);
   switch (report.outcome) {
     case ImportOutcome::kImported:
-      ui::ShowPlain("导入成功！"_gbk);
+      // OK and Cancel, as the box always had; either closes the dialog.
+      ui::Dialogs().ShowMessage({ui::BoxKind::kPlainOkCancel, std::string(), "导入成功！"_gbk});
       CloseDialog(dialog);
       return;
     case ImportOutcome::kCannotRead:

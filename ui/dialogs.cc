@@ -16,7 +16,8 @@ namespace {
 
 QMessageBox::Icon IconOf(BoxKind kind) {
   switch (kind) {
-    case BoxKind::kPlain: return QMessageBox::NoIcon;
+    case BoxKind::kPlain:
+    case BoxKind::kPlainOkCancel: return QMessageBox::NoIcon;
     case BoxKind::kInformation: return QMessageBox::Information;
     case BoxKind::kError: return QMessageBox::Critical;
     case BoxKind::kWarning: return QMessageBox::Warning;
@@ -36,14 +37,14 @@ class QtDialogService final : public DialogService {
                     FromGbk(request.text), QMessageBox::NoButton, Owner());
     QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
-    if (request.kind == BoxKind::kQuestion) {
+    if (HasCancel(request.kind)) {
       QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
       box.setEscapeButton(cancel);
     } else {
       box.setEscapeButton(ok);
     }
     box.exec();
-    return box.clickedButton() == ok || request.kind != BoxKind::kQuestion;
+    return box.clickedButton() == ok || !HasCancel(request.kind);
   }
 
   std::optional<std::string> Input(const InputRequest& request) override {

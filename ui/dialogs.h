@@ -19,7 +19,11 @@ enum class BoxKind {
   kError,        // OK
   kWarning,      // OK
   kQuestion,     // OK and Cancel
+  kPlainOkCancel,  // no icon, OK and Cancel
 };
+
+// Whether a box of this kind has a Cancel button.
+inline bool HasCancel(BoxKind kind) { return kind == BoxKind::kQuestion || kind == BoxKind::kPlainOkCancel; }
 
 struct MessageRequest {
   BoxKind kind = BoxKind::kPlain;

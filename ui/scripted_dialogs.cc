@@ -21,6 +21,7 @@ const char* KindName(BoxKind kind) {
     case BoxKind::kError: return "error";
     case BoxKind::kWarning: return "warning";
     case BoxKind::kQuestion: return "question";
+    case BoxKind::kPlainOkCancel: return "plain, OK and Cancel";
   }
   return "?";
 }
@@ -123,8 +124,8 @@ std::optional<ScriptedDialogs::Step> ScriptedDialogs::Take(Box box, const std::s
 
 bool ScriptedDialogs::ShowMessage(const MessageRequest& request) {
   const auto step = Take(Box::kMessage, DescribeMessage(request.kind, request.title, request.text));
-  if (!step) return request.kind != BoxKind::kQuestion;
-  return step->answer_ok || request.kind != BoxKind::kQuestion;
+  if (!step) return !HasCancel(request.kind);
+  return step->answer_ok || !HasCancel(request.kind);
 }
 
 std::optional<std::string> ScriptedDialogs::Input(const InputRequest& request) {

@@ -203,7 +203,7 @@ TEST_F(ImportDialogTest, TickedColumnsBecomeContactsWithTheBarFollowingTheRows) 
   std::vector<int> values;
   QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
   QPointer<QGroupBox> group = qobject_cast<QGroupBox*>(Unit(d, "分组框3"));
-  Start(d, BoxKind::kPlain, ui::TitleNone(), "导入成功！");
+  Start(d, BoxKind::kPlainOkCancel, ui::TitleNone(), "导入成功！");
   EXPECT_EQ(values, (std::vector<int>{25, 50, 75, 100})) << "one step a row of four";
   ASSERT_FALSE(group.isNull());
   EXPECT_EQ(group->title(), QString::fromUtf8("正在导入数据，请稍等……"));
@@ -222,7 +222,7 @@ TEST_F(ImportDialogTest, ALetterGroupOnShowIsBuiltAgain) {
   QDialog* d = Open();
   Choose(d, Workbook("contacts.xls"));
   Tick(d, {0});
-  Start(d, BoxKind::kPlain, ui::TitleNone(), "导入成功！");
+  Start(d, BoxKind::kPlainOkCancel, ui::TitleNone(), "导入成功！");
   EXPECT_EQ(Shown(), (std::vector<std::string>{"王老五", "张三", "赵六"}));
 }
 
@@ -260,7 +260,7 @@ TEST_F(ImportDialogTest, EdgeCasesOfTheSheets) {
     QDialog* d = Open();
     Choose(d, Workbook(c.file));
     Tick(d, c.ticked);
-    Start(d, BoxKind::kPlain, ui::TitleNone(), "导入成功！");
+    Start(d, BoxKind::kPlainOkCancel, ui::TitleNone(), "导入成功！");
     expected.insert(expected.end(), c.added.begin(), c.added.end());
     EXPECT_EQ(Stored(), expected);
   }
@@ -290,7 +290,7 @@ TEST_F(ImportDialogTest, AFileThatIsNoWorkbookGivesAMessageAndTheDialogStays) {
   // The same dialog takes a good file afterwards.
   Choose(d, Workbook("contacts.xls"));
   Tick(d, {0});
-  Start(d, BoxKind::kPlain, ui::TitleNone(), "导入成功！");
+  Start(d, BoxKind::kPlainOkCancel, ui::TitleNone(), "导入成功！");
   EXPECT_EQ(Stored().size(), 5u);
   EXPECT_EQ(organiser_->end_calls(), 0) << "nothing ends the program";
 }
@@ -314,7 +314,7 @@ TEST_F(ImportDialogTest, AWorkbookGoneBeforeStartGivesConnectionFailedAndTheBook
   EXPECT_EQ(ui::Units(d).List("列表框1"_gbk).Count(), 3);
   Choose(d, Workbook("contacts.xls"));
   Tick(d, {0});
-  Start(d, BoxKind::kPlain, ui::TitleNone(), "导入成功！");
+  Start(d, BoxKind::kPlainOkCancel, ui::TitleNone(), "导入成功！");
   EXPECT_EQ(Stored().size(), 6u);
   ContactBookStillWorks();
 }
@@ -334,7 +334,7 @@ TEST_F(ImportDialogTest, AFailedWriteIsReportedAndKeepsTheDialog) {
   ContactBookStillWorks();
 
   // Once the disk takes writes again, the same dialog imports.
-  Start(d, BoxKind::kPlain, ui::TitleNone(), "导入成功！");
+  Start(d, BoxKind::kPlainOkCancel, ui::TitleNone(), "导入成功！");
   EXPECT_EQ(Stored().size(), 6u);
 }
 
