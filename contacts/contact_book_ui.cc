@@ -100,7 +100,14 @@ void AddContact(ui::Context& ctx) {
     ui::ShowError("添加记录失败！"_gbk);
     return;
   }
+  // The new contact is typed into lxr35 itself: a group is a copy that takes
+  // no typing, and an empty name belongs to no group.
+  if (ctx.state.contact_group >= 0) ShowAllContacts(ctx);
   ShowPageAgain(ctx);
+  // The cursor goes to the new row, so that what the user types next lands
+  // in the new contact, not in the one the cursor was on.
+  ui::RecordGrid& grid = Grid(ctx);
+  if (grid.model() != nullptr) grid.SetCursor(grid.model()->rowCount(), 1);
 }
 
 void DeleteContact(ui::Context& ctx) {

@@ -19,7 +19,8 @@ namespace tarvok::contacts {
 void ShowContactGroup(ui::Context& ctx, int index);
 // Shows all of lxr35 again.
 void ShowAllContacts(ui::Context& ctx);
-// 新增联系人 and 删除联系人.
+// 新增联系人 (an empty contact appended to lxr35; all contacts shown, the
+// cursor on the new row) and 删除联系人.
 void AddContact(ui::Context& ctx);
 void DeleteContact(ui::Context& ctx);
 // The grid's main event: lxr35's position follows the contact of the

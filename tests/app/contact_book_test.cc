@@ -106,14 +106,21 @@ TEST_F(ContactBookTest, AddingMakesAnEmptyContactToTypeInto) {
   EXPECT_EQ(Stored(), (std::vector<std::string>{"陈一", ""}));
   EXPECT_EQ(Shown().size(), 2u) << "the page shows the new row";
   EXPECT_EQ(organiser_->units().Pages("选择夹右侧"_gbk).CurrentPage(), 3);
-  // The new row takes a name typed into the grid.
-  QAbstractItemModel* m = Grid().model();
-  ASSERT_TRUE(m->setData(m->index(1, 0), QString::fromUtf8("王二"), Qt::EditRole));
+  // The cursor is on the new row: typing goes there, not into 陈一.
+  EXPECT_EQ(Grid().CursorRow(), 2);
+  const QModelIndex typed_into = Grid().currentIndex();
+  EXPECT_EQ(typed_into.row(), 1);
+  ASSERT_TRUE(Grid().model()->setData(typed_into, QString::fromUtf8("王二"), Qt::EditRole));
   EXPECT_EQ(Stored(), (std::vector<std::string>{"陈一", "王二"}));
 
-  // In a group nothing can be typed: a copy would lose it.
+  // In a group nothing can be typed: a copy would lose it. Adding there
+  // shows all contacts with the cursor on the new one.
   Click("按钮_ad");
   EXPECT_FALSE(Grid().model()->flags(Grid().model()->index(0, 0)) & Qt::ItemIsEditable);
+  Menu("新增联系人");
+  EXPECT_EQ(Shown().size(), 3u);
+  EXPECT_EQ(Grid().CursorRow(), 3);
+  EXPECT_TRUE(Grid().model()->flags(Grid().model()->index(2, 0)) & Qt::ItemIsEditable);
 }
 
 TEST_F(ContactBookTest, TheStorePositionFollowsTheCursor) {
