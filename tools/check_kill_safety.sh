@@ -100,6 +100,9 @@ program=$work/program
 mkdir -p "$program" "$work/run"
 chmod 700 "$work/run"
 cp "$organiser" "$program/tarvokline"
+# A copy, so that a rebuild during the run cannot swap it under us.
+cp "$edb" "$work/tarvokline-edb"
+edb=$work/tarvokline-edb
 data=$program/data
 
 # --- what is stored -----------------------------------------------------------
