@@ -162,6 +162,12 @@ void ConnectKeywordSearch(ui::Context& ctx) {
     palette.setColor(QPalette::Base, Qt::white);
     list->setPalette(palette);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The memo's list is one line high and never holds more than one line:
+    // a scroll bar there would cover the line itself.
+    if (i == 2) {
+      list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
     const Jump jump = jumps[i];
     QObject::connect(list, &QListWidget::itemClicked, list, [c, jump](QListWidgetItem*) { jump(*c); });
   }

@@ -92,9 +92,7 @@ const FormUnit kForm[] = {
   {Kind::kGroupBox, "分组框1", "选择夹_左侧", 0, 25, 269, 390, 208, "搜索"},
   {Kind::kLineEdit, "编辑框关键词", "分组框1", kNoPage, 8, 14, 370, 20, "请在这里输入关键词并回车..."},
   {Kind::kPicture, "图片框1", "分组框1", kNoPage, 359, 15, 20, 18},
-  // The form gives this button no caption; an empty button on the group's
-  // edge only puzzles, so it says what it does.
-  {Kind::kButton, "按钮_搜索", "分组框1", kNoPage, 322, 1, 40, 20, "搜索"},
+  {Kind::kButton, "按钮_搜索", "分组框1", kNoPage, 322, 1, 40, 20},
   {Kind::kGroupBox, "分组框6", "分组框1", kNoPage, 3, 35, 110, 168, "日志结果"},
   {Kind::kListBox, "列表框_日志搜索结果", "分组框6", kNoPage, 4, 13, 100, 150},
   {Kind::kGroupBox, "分组框7", "分组框1", kNoPage, 117, 35, 110, 168, "事项结果"},

@@ -78,6 +78,9 @@ TEST_F(KeywordSearchTest, EnterSearchesAndTheLinesJump) {
   EXPECT_EQ(Lines("列表框_备忘搜索结果"), std::vector<std::string>{"找到！请点击查看"});
   EXPECT_EQ(Lines("列表框_人脉搜索结果"), std::vector<std::string>{"陈二"});
   EXPECT_EQ(List("列表框_日志搜索结果")->palette().color(QPalette::Text), QColor(0, 0, 255));
+  // The memo's one-line list shows its line whole, no scroll bar over it.
+  QListWidget* memo_list = List("列表框_备忘搜索结果");
+  EXPECT_GE(memo_list->viewport()->height(), memo_list->visualItemRect(memo_list->item(0)).height());
 
   // A "未找到！" line does nothing.
   o.units().Pages("选择夹右侧"_gbk).SetCurrentPage(1);

@@ -81,7 +81,7 @@ const Placed kLayout[] = {
   {"分组框1", &QGroupBox::staticMetaObject, "选择夹_左侧", 0, {25, 269, 390, 208}, "搜索"},
   {"编辑框关键词", &QLineEdit::staticMetaObject, "分组框1", kBox, {8, 14, 370, 20}, "请在这里输入关键词并回车..."},
   {"图片框1", &QLabel::staticMetaObject, "分组框1", kBox, {359, 15, 20, 18}, ""},
-  {"按钮_搜索", &QPushButton::staticMetaObject, "分组框1", kBox, {322, 1, 40, 20}, "搜索"},
+  {"按钮_搜索", &QPushButton::staticMetaObject, "分组框1", kBox, {322, 1, 40, 20}, ""},
   {"分组框6", &QGroupBox::staticMetaObject, "分组框1", kBox, {3, 35, 110, 168}, "日志结果"},
   {"列表框_日志搜索结果", &QListWidget::staticMetaObject, "分组框6", kBox, {4, 13, 100, 150}, ""},
   {"分组框7", &QGroupBox::staticMetaObject, "分组框1", kBox, {117, 35, 110, 168}, "事项结果"},
