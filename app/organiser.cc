@@ -1,6 +1,9 @@
 #include "app/organiser.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QEvent>
 
 #include <optional>
@@ -41,6 +44,14 @@ int RunOrganiser(int argc, char** argv, std::function<void()> on_shown) {
   // The window never closes by itself (the close query ends the program),
   // and it hides to the tray: the loop ends only through EndProgram.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Qt's own dialogs (the file choosers, their buttons and questions) speak
+  // Chinese like the rest of the organiser, whatever the desktop's language;
+  // without the translations installed they stay as Qt has them.
+  QTranslator qt_texts;
+  if (qt_texts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qt_texts);
+  }
   ui::InstallStoreHooks();
 
   const std::optional<std::string> dir = platform::ProgramDir();

@@ -13,7 +13,7 @@ packages=(
   libxlsxwriter-dev libfreexl-dev
   xvfb fonts-noto-cjk imagemagick
   openbox trayer xdotool x11-utils
-  appstream desktop-file-utils
+  appstream desktop-file-utils qt6-translations-l10n
   python3-xlwt python3-openpyxl libreoffice-calc-nogui
 )
 

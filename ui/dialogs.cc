@@ -1,6 +1,7 @@
 #include "ui/dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QStandardPaths>
 #include <QMessageBox>
@@ -66,7 +67,9 @@ class QtDialogService final : public DialogService {
     // whatever folder the organiser was started from.
     QString suggested = FromGbk(request.suggested);
     if (!suggested.contains(QLatin1Char('/'))) {
-      suggested = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/') + suggested;
+      QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+      if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+      suggested = folder + QLatin1Char('/') + suggested;
     }
     const QString file = QFileDialog::getSaveFileName(Owner(), FromGbk(request.title), suggested,
                                                       FromGbk(request.filter));
