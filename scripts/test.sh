@@ -11,6 +11,7 @@ ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 bash scripts/build.sh asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan_suppressions.txt:print_suppressions=0 \
   ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 
 bash scripts/build.sh fuzz

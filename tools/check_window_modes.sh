@@ -158,7 +158,7 @@ start_organiser() {
 stop_organiser() {
   kill "$organiser_pid" 2>/dev/null || true
   wait "$organiser_pid" 2>/dev/null || true
-  if grep -Eq 'ERROR: AddressSanitizer|runtime error:' "$organiser_log"; then
+  if grep -Eq 'ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:' "$organiser_log"; then
     echo "FAIL: the organiser's sanitizer report:"
     sed 's/^/      /' "$organiser_log"
     failed=$((failed + 1))
