@@ -13,14 +13,20 @@
 
 namespace tarvok::bench {
 
-// --runs=N (at least 1) and --dir=DIR (default $TMPDIR or /tmp).
+// $TMPDIR, or /tmp when it is unset or empty.
+inline std::string TempRoot() {
+  const char* t = getenv("TMPDIR");
+  return t != nullptr && *t != '\0' ? t : "/tmp";
+}
+
+// --runs=N (at least 1) and --dir=DIR (default TempRoot()).
 struct Flags {
   int runs;
   std::string dir;
 };
 
 inline Flags ParseFlags(int argc, char** argv, int default_runs) {
-  Flags flags{default_runs, getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp"};
+  Flags flags{default_runs, TempRoot()};
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a.rfind("--runs=", 0) == 0) flags.runs = std::max(1, std::atoi(a.c_str() + 7));

@@ -22,7 +22,7 @@
 // writing one.
 #include <benchmark/benchmark.h>
 
-#include "bench/summary_reporter.h"
+#include "bench/google_benchmark.h"
 #include <freexl.h>
 #include <stdlib.h>
 
@@ -140,34 +140,13 @@ void BM_FreeXL(benchmark::State& state) {
 int main(int argc, char** argv) {
   using namespace tarvok;
   using namespace tarvok::bench;
-  std::string root = std::getenv("TMPDIR") != nullptr && *std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-  std::string given_xls;
-  std::vector<char*> args = {argv[0]};
-  static char reps[] = "--benchmark_repetitions=5";
-  static char interleave[] = "--benchmark_enable_random_interleaving=true";
-  args.push_back(reps);
-  args.push_back(interleave);
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view a(argv[i]);
-    if (a.starts_with("--import_dir=")) {
-      root = std::string(a.substr(13));
-    } else if (a.starts_with("--import_xls=")) {
-      given_xls = std::string(a.substr(13));
-    } else {
-      args.push_back(argv[i]);
-    }
-  }
-  int n = int(args.size());
-  benchmark::Initialize(&n, args.data());
-  if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
+  std::vector<std::string> own;
+  if (!InitBenchmark(argc, argv, 5, {"--import_dir=", "--import_xls="}, &own)) return 1;
+  const std::string root = own[0].empty() ? TempRoot() : own[0];
+  const std::string& given_xls = own[1];
 
   Setup setup;
-  std::string pattern = root + "/tarvok-import-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  setup.dir = pattern;
+  setup.dir = FreshFolder(root, "import-bench");
   setup.gbk_dir = Utf8ToGb18030(setup.dir);
   setup.xls = given_xls.empty() ? setup.dir + "/contacts.xls" : given_xls;
   if (given_xls.empty() && !Generate(setup.xls)) {

@@ -49,7 +49,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "bench/summary_reporter.h"
+#include "bench/google_benchmark.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "search/keyword_search.h"
@@ -364,23 +364,9 @@ bool PrintSummary(const SummaryReporter& rep) {
 
 int main(int argc, char** argv) {
   using namespace tarvok::bench;
-  std::string root = std::getenv("TMPDIR") != nullptr && *std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-  std::vector<char*> args = {argv[0]};
-  static char reps[] = "--benchmark_repetitions=9";
-  static char interleave[] = "--benchmark_enable_random_interleaving=true";
-  args.push_back(reps);
-  args.push_back(interleave);
-  for (int i = 1; i < argc; ++i) {
-    constexpr std::string_view kDir = "--search_dir=";
-    if (std::string_view(argv[i]).substr(0, kDir.size()) == kDir) {
-      root = argv[i] + kDir.size();
-      continue;
-    }
-    args.push_back(argv[i]);
-  }
-  int n = int(args.size());
-  benchmark::Initialize(&n, args.data());
-  if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
+  std::vector<std::string> own;
+  if (!InitBenchmark(argc, argv, 9, {"--search_dir="}, &own)) return 1;
+  const std::string root = own[0].empty() ? TempRoot() : own[0];
 
   Data data;
   data.dir = FreshFolder(root, "search-bench");

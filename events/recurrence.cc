@@ -47,19 +47,14 @@ bool OccursOn(store::RecordStore& store, DateTime day) {
 
 std::vector<ListLine> ListDayEvents(store::RecordStore& store, DateTime day) {
   std::vector<ListLine> lines;
-  // Without tx35 the fields would be looked up in whatever table is current.
-  if (!store.SelectTable(tables::kEventTable)) return lines;
-  // One pass in record order over every slot, read in batches: a day is
-  // shown at every click in the calendar, and reading the events one locked
-  // record at a time made that click slower than a screen frame.
-  store.ScanRecords([&] {
-    // A deleted event (left by a pack that failed) is not listed.
-    if (store.IsDeleted()) return true;
+  // One pass read in batches: a day is shown at every click in the
+  // calendar, and reading the events one locked record at a time made that
+  // click slower than a screen frame. A deleted event is not listed.
+  tables::ForEachLiveRecord(store, tables::kEventTable, [&] {
     PeriodicEvent event = tables::ReadPeriodicEvent(store);
     if (OccursOn(event, day)) {
       lines.push_back({std::move(event.text), static_cast<int32_t>(store.CurrentRecordNumber())});
     }
-    return true;
   });
   return lines;
 }

@@ -28,16 +28,6 @@ void NotFoundIfEmpty(std::vector<Line>& lines) {
   if (lines.empty()) lines.push_back({NotFoundText(), 0});
 }
 
-// Every live record of `table`, in record order, through `visit`.
-template <typename F>
-void Walk(store::RecordStore& store, const char* table, F&& visit) {
-  if (!store.SelectTable(table)) return;
-  store.ScanRecords([&] {
-    if (!store.IsDeleted()) visit();
-    return true;
-  });
-}
-
 int32_t RecordNumber(store::RecordStore& store) { return static_cast<int32_t>(store.CurrentRecordNumber()); }
 
 }  // namespace
@@ -75,7 +65,7 @@ void SortResultLinesByDate(std::vector<Line>& lines) {
 
 SearchResults SearchAllTables(store::RecordStore& store, std::string_view keyword) {
   SearchResults r;
-  Walk(store, tables::kDiaryTable, [&] {
+  tables::ForEachLiveRecord(store, tables::kDiaryTable, [&] {
     if (FindKeyword(TextField(store, tables::DiaryTextField()), keyword)) {
       r.diary.push_back({DateField(store, tables::DiaryDateField()), 0});
     }
@@ -83,7 +73,7 @@ SearchResults SearchAllTables(store::RecordStore& store, std::string_view keywor
   NotFoundIfEmpty(r.diary);
   SortResultLinesByDate(r.diary);
 
-  Walk(store, tables::kEventTable, [&] {
+  tables::ForEachLiveRecord(store, tables::kEventTable, [&] {
     if (FindKeyword(TextField(store, tables::EventTextField()), keyword)) {
       r.events.push_back({DateField(store, tables::EventStartField()), RecordNumber(store)});
     }
@@ -97,7 +87,7 @@ SearchResults SearchAllTables(store::RecordStore& store, std::string_view keywor
   }
   NotFoundIfEmpty(r.memo);
 
-  Walk(store, tables::kContactTable, [&] {
+  tables::ForEachLiveRecord(store, tables::kContactTable, [&] {
     const int fields = store.FieldCount();
     bool hit = FindKeyword(TextField(store, tables::ContactNameField()), keyword);
     for (int f = 2; !hit && f <= 3 && f <= fields; ++f) hit = FindKeyword(TextField(store, f), keyword);

@@ -130,6 +130,19 @@ void JumpToContactLine(ui::Context& ctx) {
   source->SetCellColour(row - 1, column - 1, 255);
 }
 
+SearchResults ResultListsOf(const ui::Context& ctx) {
+  SearchResults r;
+  std::vector<Line>* lists[] = {&r.diary, &r.events, &r.memo, &r.contacts};
+  for (int i = 0; i < 4; ++i) {
+    const ui::ListBox list = List(ctx, i);
+    for (int k = 0; k < list.Count(); ++k) {
+      const ui::ResultLine l = list.Line(k);
+      lists[i]->push_back({l.text, l.value});
+    }
+  }
+  return r;
+}
+
 void ConnectKeywordSearch(ui::Context& ctx) {
   ui::Context* c = &ctx;
   const ui::Units units = ctx.units();

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 
+#include "search/keyword_search.h"
 #include "ui/context.h"
 
 namespace tarvok::search {
@@ -33,6 +34,9 @@ void JumpToContactLine(ui::Context& ctx);
 // The byte offset of the first byte-exact (case-sensitive) occurrence of
 // `keyword` in `text`, moving one byte at a time; text.size() when none.
 size_t FirstExactOccurrence(const std::string& text, const std::string& keyword);
+
+// The lines of the four result lists as they stand (what the export reads).
+SearchResults ResultListsOf(const ui::Context& ctx);
 
 // Connects the three triggers, the box's got-focus, the lists' selection
 // and their colours. Once per window.

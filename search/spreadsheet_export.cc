@@ -48,27 +48,14 @@ void Fit(SheetWriter& book, char last, size_t rows) {
   book.AutoFit();
 }
 
-std::string Text(store::RecordStore& store, const store::FieldRef& field) {
-  const store::Value v = store.ReadField(field);
+// The unit as stored: a text other than the four units is exported as it is.
+std::string UnitText(store::RecordStore& store) {
+  const store::Value v = store.ReadField(tables::EventUnitField());
   const auto* s = std::get_if<std::string>(&v);
   return s != nullptr ? *s : std::string();
 }
 
-DateTime Date(store::RecordStore& store, const store::FieldRef& field) {
-  const store::Value v = store.ReadField(field);
-  const auto* d = std::get_if<DateTime>(&v);
-  return d != nullptr ? *d : DateTime{};
-}
-
-std::string DateText(store::RecordStore& store, const store::FieldRef& field) {
-  return DateToText(Date(store, field), DateTextForm::kFull);
-}
-
-std::string PeriodText(store::RecordStore& store) {
-  const store::Value v = store.ReadField(tables::EventPeriodField());
-  const auto* n = std::get_if<int32_t>(&v);
-  return NumberToText(n != nullptr ? *n : 0);
-}
+std::string Full(DateTime d) { return DateToText(d, DateTextForm::kFull); }
 
 // Moves to record `number` when it is there and live.
 bool GoToLiveRecord(store::RecordStore& store, int64_t number) {
@@ -79,22 +66,13 @@ bool OnlyNotFound(const std::vector<Line>& lines) {
   return !lines.empty() && lines.front().text == NotFoundText();
 }
 
-// Every live record of `table` in record order; false when it is not open.
-template <typename F>
-bool Walk(store::RecordStore& store, const char* table, F&& visit) {
-  if (!store.SelectTable(table)) return false;
-  return store.ScanRecords([&] {
-    if (!store.IsDeleted()) visit();
-    return true;
-  });
-}
-
 void ExportDiaryLines(store::RecordStore& store, const std::vector<Line>& lines, SheetWriter& book) {
   // The first live record of each day, found in one pass: a day searched
   // from the first record for each line would read the diary once a line.
   std::unordered_map<double, std::string> first_of_day;
-  Walk(store, tables::kDiaryTable, [&] {
-    first_of_day.try_emplace(Date(store, tables::DiaryDateField()).value, Text(store, tables::DiaryTextField()));
+  tables::ForEachLiveRecord(store, tables::kDiaryTable, [&] {
+    tables::DiaryEntry e = tables::ReadDiaryEntry(store);
+    first_of_day.try_emplace(e.date.value, std::move(e.text));
   });
   size_t row = 1;
   for (const Line& line : lines) {
@@ -111,16 +89,17 @@ void ExportEventLines(store::RecordStore& store, const std::vector<Line>& lines,
   for (const Line& line : lines) {
     Put(book, 'a', ++row, line.text);
     if (!open || !GoToLiveRecord(store, line.value)) continue;
-    Put(book, 'b', row, PeriodText(store));
-    Put(book, 'c', row, Text(store, tables::EventUnitField()));
-    Put(book, 'd', row, Text(store, tables::EventTextField()));
+    const tables::PeriodicEvent e = tables::ReadPeriodicEvent(store);
+    Put(book, 'b', row, NumberToText(e.period));
+    Put(book, 'c', row, UnitText(store));
+    Put(book, 'd', row, e.text);
   }
   Fit(book, 'd', lines.size());
 }
 
 void ExportMemo(store::RecordStore& store, SheetWriter& book) {
   if (store.SelectTable(tables::kMemoTable) && GoToLiveRecord(store, 1)) {
-    Put(book, 'a', 2, Text(store, tables::MemoTextField()));
+    Put(book, 'a', 2, tables::ReadMemoNote(store).text);
   }
   Fit(book, 'a', 0);
 }
@@ -131,8 +110,9 @@ void ExportContactLines(store::RecordStore& store, const std::vector<Line>& line
   for (const Line& line : lines) {
     Put(book, 'a', ++row, line.text);
     if (!open || !GoToLiveRecord(store, line.value)) continue;
-    Put(book, 'b', row, Text(store, tables::ContactPhoneField()));
-    Put(book, 'c', row, Text(store, tables::ContactRemarkField()));
+    const tables::Contact c = tables::ReadContact(store);
+    Put(book, 'b', row, c.phone);
+    Put(book, 'c', row, c.remark);
   }
   Fit(book, 'c', lines.size());
 }
@@ -200,33 +180,37 @@ void ExportSearchResults(store::RecordStore& store, const SearchResults& lists, 
 void ExportAllTables(store::RecordStore& store, SheetWriter& book) {
   size_t row = 1;
   book.SelectSheet(1);
-  Walk(store, tables::kDiaryTable, [&] {
-    Put(book, 'a', ++row, DateText(store, tables::DiaryDateField()));
-    Put(book, 'b', row, Text(store, tables::DiaryTextField()));
+  tables::ForEachLiveRecord(store, tables::kDiaryTable, [&] {
+    const tables::DiaryEntry e = tables::ReadDiaryEntry(store);
+    Put(book, 'a', ++row, Full(e.date));
+    Put(book, 'b', row, e.text);
   });
   Fit(book, 'b', row - 1);
 
   row = 1;
   book.SelectSheet(2);
-  Walk(store, tables::kEventTable, [&] {
-    Put(book, 'a', ++row, DateText(store, tables::EventStartField()));
-    Put(book, 'b', row, PeriodText(store));
-    Put(book, 'c', row, Text(store, tables::EventUnitField()));
-    Put(book, 'd', row, Text(store, tables::EventTextField()));
+  tables::ForEachLiveRecord(store, tables::kEventTable, [&] {
+    const tables::PeriodicEvent e = tables::ReadPeriodicEvent(store);
+    Put(book, 'a', ++row, Full(e.start));
+    Put(book, 'b', row, NumberToText(e.period));
+    Put(book, 'c', row, UnitText(store));
+    Put(book, 'd', row, e.text);
   });
   Fit(book, 'd', row - 1);
 
   row = 1;
   book.SelectSheet(3);
-  Walk(store, tables::kMemoTable, [&] { Put(book, 'a', ++row, Text(store, tables::MemoTextField())); });
+  tables::ForEachLiveRecord(store, tables::kMemoTable,
+                            [&] { Put(book, 'a', ++row, tables::ReadMemoNote(store).text); });
   Fit(book, 'a', row - 1);
 
   row = 1;
   book.SelectSheet(4);
-  Walk(store, tables::kContactTable, [&] {
-    Put(book, 'a', ++row, Text(store, tables::ContactNameField()));
-    Put(book, 'b', row, Text(store, tables::ContactPhoneField()));
-    Put(book, 'c', row, Text(store, tables::ContactRemarkField()));
+  tables::ForEachLiveRecord(store, tables::kContactTable, [&] {
+    const tables::Contact c = tables::ReadContact(store);
+    Put(book, 'a', ++row, c.name);
+    Put(book, 'b', row, c.phone);
+    Put(book, 'c', row, c.remark);
   });
   Fit(book, 'c', row - 1);
   store.SelectTable(tables::kContactTable);

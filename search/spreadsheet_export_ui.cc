@@ -14,6 +14,7 @@
 #include "platform/gbk.h"
 #include "platform/private_dir.h"
 #include "platform/sheet_writer.h"
+#include "search/keyword_search_ui.h"
 #include "search/spreadsheet_export.h"
 #include "ui/desktop_open.h"
 #include "ui/dialogs.h"
@@ -21,21 +22,8 @@
 namespace tarvok::search {
 namespace {
 
-constexpr const char* kLists[] = {"列表框_日志搜索结果", "列表框_提醒搜索结果", "列表框_备忘搜索结果",
-                                  "列表框_人脉搜索结果"};
-
 // A new workbook has one sheet; PrepareWorkbook adds the other three.
 constexpr int kNewWorkbookSheets = 1;
-
-std::vector<Line> Lines(const ui::Context& ctx, int i) {
-  const ui::ListBox list = ctx.units().List(Utf8ToGbk(kLists[i]));
-  std::vector<Line> lines;
-  for (int k = 0; k < list.Count(); ++k) {
-    const ui::ResultLine l = list.Line(k);
-    lines.push_back({l.text, l.value});
-  }
-  return lines;
-}
 
 bool Exists(const std::string& gbk_path) {
   struct stat st;
@@ -121,10 +109,6 @@ void Deliver(const platform::SheetWriter& book) {
 }
 
 }  // namespace
-
-SearchResults ResultListsOf(const ui::Context& ctx) {
-  return {Lines(ctx, 0), Lines(ctx, 1), Lines(ctx, 2), Lines(ctx, 3)};
-}
 
 void ExportSearchResultsToSheet(ui::Context& ctx) {
   const SearchResults lists = ResultListsOf(ctx);

@@ -24,9 +24,6 @@ void ExportSearchResultsToSheet(ui::Context& ctx);
 // 按钮_导出全库: the workbook of every record, delivered as above.
 void ExportAllTablesToSheet(ui::Context& ctx);
 
-// The lines of the four result lists as they stand.
-SearchResults ResultListsOf(const ui::Context& ctx);
-
 // Connects the two buttons. Once per window.
 void ConnectSpreadsheetExport(ui::Context& ctx);
 

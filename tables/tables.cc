@@ -118,6 +118,14 @@ DiaryEntry ReadDiaryEntry(store::RecordStore& store) {
                     Get<std::string>(store.ReadField(DiaryTextField()))};
 }
 
+bool ForEachLiveRecord(store::RecordStore& store, const char* table, const std::function<void()>& visit) {
+  if (!store.SelectTable(table)) return false;
+  return store.ScanRecords([&] {
+    if (!store.IsDeleted()) visit();
+    return true;
+  });
+}
+
 PeriodicEvent ReadPeriodicEvent(store::RecordStore& store) {
   PeriodicEvent e;
   e.start = Get<DateTime>(store.ReadField(EventStartField()));

@@ -33,6 +33,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -145,6 +146,14 @@ DiaryEntry ReadDiaryEntry(store::RecordStore& store);
 PeriodicEvent ReadPeriodicEvent(store::RecordStore& store);
 MemoNote ReadMemoNote(store::RecordStore& store);
 Contact ReadContact(store::RecordStore& store);
+
+// Runs `visit` on every live record of `table` (deleted ones, left only by
+// a pack that failed, are passed over), in record order, with the record at
+// the position so that the readers above read it. The records are read in
+// batches (ScanRecords); `visit` must not write to the table, and the
+// position returns to where it was. `table` stays current. False when it is
+// not open or cannot be read.
+bool ForEachLiveRecord(store::RecordStore& store, const char* table, const std::function<void()>& visit);
 
 // The values for AddRecord, in descriptor order. A kNone unit gives the
 // empty text.

@@ -92,14 +92,11 @@ std::vector<std::string> DiaryPreviews(store::RecordStore& store, const std::vec
 // The events of each row's day, in table order, in one pass over tx35.
 std::vector<std::string> EventPreviews(store::RecordStore& store, const std::vector<DateTime>& days) {
   std::vector<std::string> texts(days.size());
-  if (!store.SelectTable(tables::kEventTable)) return texts;
-  store.ScanRecords([&] {
-    if (store.IsDeleted()) return true;
+  tables::ForEachLiveRecord(store, tables::kEventTable, [&] {
     const tables::PeriodicEvent event = tables::ReadPeriodicEvent(store);
     for (size_t i = 0; i < days.size(); ++i) {
       if (events::OccursOn(event, days[i])) texts[i] += event.text + "\r\n";
     }
-    return true;
   });
   return texts;
 }

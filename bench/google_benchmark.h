@@ -1,15 +1,47 @@
-// A Google Benchmark reporter that keeps the time of every repetition, so
-// that a benchmark can end with its own summary: medians, spreads, ratios.
+// What the benchmarks built on Google Benchmark share: their start from the
+// command line, and a reporter that keeps the time of every repetition so
+// that a benchmark can end with its own summary (medians, spreads, ratios).
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "bench/bench_util.h"
+
 namespace tarvok::bench {
+
+// Initialises Google Benchmark from the command line, with `repetitions`
+// repetitions in random interleaving unless the command line says otherwise
+// (so that each side meets the same state of the disk cache). The flags of
+// the benchmark's own, given by their prefixes ("--search_dir="), are taken
+// out first: values[i] is the text after own[i], or empty when absent.
+// False after reporting an unknown flag.
+inline bool InitBenchmark(int argc, char** argv, int repetitions, const std::vector<std::string_view>& own,
+                          std::vector<std::string>* values) {
+  static std::string reps, interleave = "--benchmark_enable_random_interleaving=true";
+  reps = "--benchmark_repetitions=" + std::to_string(repetitions);
+  std::vector<char*> args = {argv[0], reps.data(), interleave.data()};
+  values->assign(own.size(), std::string());
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a(argv[i]);
+    size_t k = 0;
+    while (k < own.size() && !a.starts_with(own[k])) ++k;
+    if (k < own.size()) {
+      (*values)[k] = std::string(a.substr(own[k].size()));
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  int n = int(args.size());
+  benchmark::Initialize(&n, args.data());
+  return !benchmark::ReportUnrecognizedArguments(n, args.data());
+}
 
 // Keeps the real and the CPU time per iteration of every repetition, in
 // milliseconds, by benchmark name. The real time is what the user waits
