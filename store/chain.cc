@@ -1,14 +1,18 @@
 // Block chains of the companion file.
 //
-// Writes are ordered so that a process killed at any moment leaves no block
-// both on the free list and in a chain: the companion header (free list and
-// block count) is written before the blocks taken from it, and the blocks of
-// a chain are written from its last to its first, so that a block is linked
-// only once it holds its data. The bytes of a finished write are the same as
-// with any other order. Reading a damaged chain (a cycle, a block number
-// outside the file, a used count above 500) fails with -59.
+// Writes are ordered so that a process stopped at any moment (killed, or
+// after a failed write) leaves a value either old or new and whole, and the
+// free list sound: the companion header (free list and block count) is
+// written before the blocks taken from it; a new value's blocks are written
+// from its last to its first, the first of them in place of the old first
+// block, so that the value changes in that one write; blocks are freed only
+// once nothing links to them, and become free in the header write that puts
+// them on the list. What such a stop can leave behind is unused space: blocks
+// neither free nor in a chain. Reading a damaged chain (a cycle, a block
+// number outside the file, a used count above 500) fails with -59.
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "store/errors.h"
@@ -149,7 +153,9 @@ int RecordTable::ReadChain(int32_t first, std::string* out) {
   return kOk;
 }
 
-int RecordTable::WriteChain(std::string_view data, int32_t old_first, int32_t* new_first) {
+int RecordTable::WriteChain(std::string_view data, int32_t old_first, ChainReuse reuse,
+                            int32_t* new_first, int32_t* free_after) {
+  *free_after = 0;
   if (!has_companion()) return kErrWriteField;
   HeaderSession session(&companion);
   uint64_t blocks = 0;
@@ -174,10 +180,15 @@ int RecordTable::WriteChain(std::string_view data, int32_t old_first, int32_t* n
     b = bh.next;
   }
 
-  // Plan: which block each piece goes to.
+  // Plan: which block each piece goes to. With kKeepFirst the first piece
+  // goes into the old first block, so the record's field keeps its value;
+  // every other piece goes into a block outside the old chain. Until the
+  // first block is rewritten, at the very end and in one write, the old
+  // value stays whole.
   const size_t pieces = (data.size() + kBlockDataSize - 1) / kBlockDataSize;
-  std::vector<int32_t> picks(old_blocks.begin(),
-                             old_blocks.begin() + std::min(pieces, old_blocks.size()));
+  const bool keep_first = reuse == ChainReuse::kKeepFirst && pieces > 0 && !old_blocks.empty();
+  std::vector<int32_t> picks;
+  if (keep_first) picks.push_back(old_blocks[0]);
   while (picks.size() < pieces) {
     if ((rc = session.Load()) != kOk) return rc;
     CompanionHeader& h = session.header;
@@ -209,18 +220,25 @@ int RecordTable::WriteChain(std::string_view data, int32_t old_first, int32_t* n
     bh.used = int32_t(n);
     if ((rc = WriteBlock(&companion, picks[i], bh, data.data() + off, n)) != kOk) return rc;
   }
-
-  if (old_sound && old_blocks.size() > pieces) {
-    if ((rc = session.Load()) != kOk) return rc;
-    if ((rc = FreeChainLocked(old_blocks[pieces], &session)) != kOk) return rc;
-  }
-  if ((rc = session.Flush()) != kOk) return rc;
   *new_first = pieces > 0 ? picks[0] : 0;
-  return kOk;
+
+  // The rest of the old chain is no longer linked from its first block and
+  // can go to the free list now. A chain whose first block was not kept is
+  // freed by the caller once the record no longer names it.
+  if (!old_sound || old_blocks.empty()) return kOk;
+  if (!keep_first) {
+    *free_after = old_first;
+    return kOk;
+  }
+  if (old_blocks.size() > 1) {
+    if ((rc = session.Load()) != kOk) return rc;
+    if ((rc = FreeChainLocked(old_blocks[1], &session)) != kOk) return rc;
+  }
+  return session.Flush();
 }
 
 int RecordTable::FreeChains(const std::vector<int32_t>& firsts) {
-  if (firsts.empty()) return kOk;
+  if (std::all_of(firsts.begin(), firsts.end(), [](int32_t f) { return f == 0; })) return kOk;
   if (!has_companion()) return kErrCompanionAccess;
   HeaderSession session(&companion);
   int rc = session.Load();
@@ -232,6 +250,10 @@ int RecordTable::FreeChains(const std::vector<int32_t>& firsts) {
   return rc != kOk ? rc : flush;
 }
 
+// The chain must no longer be linked from any record or chain. Every state
+// a process can be stopped in leaves the free list sound: the chain's blocks
+// are made free blocks first, and the header write that puts them at the
+// head of the list is the moment they become free.
 int RecordTable::FreeChainLocked(int32_t first, HeaderSession* session) {
   CompanionHeader& h = session->header;
   uint64_t blocks = 0;
@@ -240,7 +262,8 @@ int RecordTable::FreeChainLocked(int32_t first, HeaderSession* session) {
   blocks = std::min<uint64_t>(blocks, uint64_t(h.block_count));
 
   // 1. Walk the chain: each block becomes a free block; the last one links
-  //    to the present head of the free list.
+  //    to the present head of the free list, whose back link is rewritten
+  //    while it is still the head, where no reader looks at it.
   const int32_t last_block = h.block_count - 1;
   bool had_last = false;
   int32_t walked = 0;
@@ -270,22 +293,86 @@ int RecordTable::FreeChainLocked(int32_t first, HeaderSession* session) {
   h.first_free = first;
   h.free_count += walked;
   session->dirty = true;
+  if ((rc = session->Flush()) != kOk) return rc;
 
   // 3. Trim free blocks off the file's tail.
-  if (!had_last) return kOk;
+  return had_last ? TrimTailLocked(session, blocks) : kOk;
+}
+
+int RecordTable::TrimTailLocked(HeaderSession* session, uint64_t blocks) {
+  CompanionHeader& h = session->header;
+  int rc = kOk;
+  // The free blocks at the tail, from the last one down. A block with
+  // nothing in it that the free list does not hold (taken by a write that
+  // failed) ends the run: unlinking it would damage the list.
+  std::vector<int32_t> tail;
+  std::unordered_map<int32_t, int32_t> next_of;
   int32_t j = h.block_count - 1;
   for (; j >= 1; --j) {
     BlockHeader bh;
     if ((rc = ReadBlockHeader(&companion, j, &bh)) != kOk) return rc;
     if (bh.used > 0) break;
+    if (j != h.first_free) {
+      BlockHeader before;
+      if (!ValidBlock(bh.previous, blocks) ||
+          (rc = ReadBlockHeader(&companion, bh.previous, &before)) != kOk || before.next != j)
+        break;
+    }
+    tail.push_back(j);
+    next_of[j] = bh.next;
+  }
+  if (tail.empty()) return rc;
+  const int32_t kept = j + 1;
+
+  // Mostly the trimmed blocks lead the free list (they were freed just now):
+  // one header write takes them off.
+  int32_t after = h.first_free;
+  size_t steps = 0;
+  while (steps < tail.size() && next_of.count(after) != 0) {
+    after = next_of[after];
+    ++steps;
+  }
+  CompanionHeader out = h;
+  if (steps == tail.size() && next_of.count(after) == 0 &&
+      (after == 0 || ValidBlock(after, uint64_t(kept)))) {
+    out.first_free = after;
+    out.free_count = std::max(0, h.free_count - int32_t(steps));
+    out.block_count = kept;
+    h = out;
+    session->dirty = true;
+    session->truncate_to = uint64_t(kept);
+    if ((rc = session->Flush()) != kOk || after == 0) return rc;
+    // The new head's back link, as unlinking one block after another
+    // leaves it.
+    BlockHeader head;
+    if ((rc = ReadBlockHeader(&companion, after, &head)) != kOk) return rc;
+    head.previous = 0;
+    return WriteBlockHeader(&companion, after, head);
+  }
+
+  // Otherwise the list is taken out of the header while the links around
+  // the trimmed blocks are mended: a process stopped part-way leaves its
+  // blocks unused, never a list that contradicts itself.
+  const CompanionHeader live = h;
+  h.first_free = 0;
+  h.free_count = 0;
+  session->dirty = true;
+  if ((rc = session->Flush()) != kOk) {
+    h = live;
+    session->dirty = false;
+    return rc;
+  }
+  for (int32_t t : tail) {
+    BlockHeader bh;
+    if ((rc = ReadBlockHeader(&companion, t, &bh)) != kOk) return rc;
     const bool next_ok = ValidBlock(bh.next, blocks);
-    if (j == h.first_free) {
-      h.first_free = bh.next >= 0 && bh.next < h.block_count ? bh.next : 0;
+    if (t == out.first_free) {
+      out.first_free = bh.next >= 0 && bh.next < out.block_count ? bh.next : 0;
       if (next_ok) {
-        BlockHeader after;
-        if ((rc = ReadBlockHeader(&companion, bh.next, &after)) != kOk) return rc;
-        after.previous = 0;
-        if ((rc = WriteBlockHeader(&companion, bh.next, after)) != kOk) return rc;
+        BlockHeader next;
+        if ((rc = ReadBlockHeader(&companion, bh.next, &next)) != kOk) return rc;
+        next.previous = 0;
+        if ((rc = WriteBlockHeader(&companion, bh.next, next)) != kOk) return rc;
       }
     } else {
       if (ValidBlock(bh.previous, blocks)) {
@@ -295,21 +382,19 @@ int RecordTable::FreeChainLocked(int32_t first, HeaderSession* session) {
         if ((rc = WriteBlockHeader(&companion, bh.previous, before)) != kOk) return rc;
       }
       if (next_ok) {
-        BlockHeader after;
-        if ((rc = ReadBlockHeader(&companion, bh.next, &after)) != kOk) return rc;
-        after.previous = bh.previous;
-        if ((rc = WriteBlockHeader(&companion, bh.next, after)) != kOk) return rc;
+        BlockHeader next;
+        if ((rc = ReadBlockHeader(&companion, bh.next, &next)) != kOk) return rc;
+        next.previous = bh.previous;
+        if ((rc = WriteBlockHeader(&companion, bh.next, next)) != kOk) return rc;
       }
     }
-    h.free_count -= 1;
+    out.free_count = std::max(0, out.free_count - 1);
   }
-  const int32_t kept = std::max(j, 0) + 1;
-  if (kept < h.block_count) {
-    h.block_count = kept;
-    if (h.free_count < 0) h.free_count = 0;
-    session->truncate_to = uint64_t(kept);
-  }
-  return kOk;
+  out.block_count = kept;
+  h = out;
+  session->dirty = true;
+  session->truncate_to = uint64_t(kept);
+  return session->Flush();
 }
 
 }  // namespace tarvok::store

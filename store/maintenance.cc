@@ -276,8 +276,8 @@ bool RecordStore::AppendFrom(const std::string& source_name, const RecordConditi
           continue;  // a descriptor that points outside the record feeds nothing
         if (HasChain(p.from->type)) {
           if ((rc = src->ReadChain(GetI32(from), &chain)) != kOk) break;
-          int32_t block = 0;
-          if ((rc = dst->WriteChain(chain, 0, &block)) != kOk) break;
+          int32_t block = 0, none = 0;  // a new chain frees nothing
+          if ((rc = dst->WriteChain(chain, 0, ChainReuse::kFresh, &block, &none)) != kOk) break;
           PutI32(to, block);
         } else if (p.from->type == p.to->type) {
           std::memcpy(to, from, std::min(p.from->width, p.to->width));

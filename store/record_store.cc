@@ -341,12 +341,15 @@ bool RecordStore::WriteField(const FieldRef& field, const OptValue& value, const
     if (got < 4) return Fail(kErrReadField);
     const std::string& data = f.type == FieldType::kMemo ? std::get<std::string>(*v)
                                                           : std::get<ByteString>(*v).bytes;
-    int32_t first = 0;
-    if ((rc = t->WriteChain(data, GetI32(b), &first)) != kOk) return Fail(rc);
+    int32_t first = 0, free_after = 0;
+    if ((rc = t->WriteChain(data, GetI32(b), ChainReuse::kKeepFirst, &first, &free_after)) != kOk) return Fail(rc);
     if (first != GetI32(b)) {
       PutI32(b, first);
       if ((rc = t->table.Write(at, b, 4)) != kOk) return Fail(kErrWriteField);
     }
+    // The value is stored; should freeing the emptied chain fail, its blocks
+    // only stay unused.
+    t->FreeChains({free_after});
     return true;
   }
   uint64_t size = 0;
@@ -381,9 +384,10 @@ int ConvertAll(const RecordTable& t, const std::vector<OptValue>& values,
 }
 
 // Puts converted values into a record buffer; chains through WriteChain
-// (over the present chain when `modify`, else as new chains).
+// (fresh blocks always; the present chains, when `modify`, go into
+// *free_after, to be freed once the record that named them is rewritten).
 int FillRecord(RecordTable* t, const std::vector<std::optional<Value>>& values, bool modify,
-               uint8_t* rec) {
+               uint8_t* rec, std::vector<int32_t>* free_after) {
   for (size_t i = 0; i < values.size(); ++i) {
     if (!values[i]) continue;
     const FieldDesc& f = t->fields[i];
@@ -391,10 +395,11 @@ int FillRecord(RecordTable* t, const std::vector<std::optional<Value>>& values, 
     if (HasChain(f.type)) {
       const std::string& data = f.type == FieldType::kMemo ? std::get<std::string>(*values[i])
                                                             : std::get<ByteString>(*values[i]).bytes;
-      int32_t first = 0;
-      int rc = t->WriteChain(data, modify ? GetI32(at) : 0, &first);
+      int32_t first = 0, replaced = 0;
+      int rc = t->WriteChain(data, modify ? GetI32(at) : 0, ChainReuse::kFresh, &first, &replaced);
       if (rc != kOk) return rc;
       PutI32(at, first);
+      free_after->push_back(replaced);
     } else {
       EncodeField(f, *values[i], at, /*pad=*/false);
     }
@@ -430,7 +435,8 @@ bool RecordStore::AddRecord(const std::vector<OptValue>& values) {
   if ((rc = t->table.Size(&size)) != kOk) return Fail(rc);
   if (slot > size) return Fail(kErrSeek);
   std::vector<uint8_t> rec(t->record_size, 0);
-  if ((rc = FillRecord(t, converted, false, rec.data())) != kOk) return Fail(rc);
+  std::vector<int32_t> unused;  // a new record frees nothing
+  if ((rc = FillRecord(t, converted, false, rec.data(), &unused)) != kOk) return Fail(rc);
   PutI32(rec.data(), next_id);
   if ((rc = t->table.Write(slot, rec.data(), rec.size())) != kOk) return Fail(kErrWriteRecord);
   if ((rc = t->WriteCounts(count + 1, next_id + 1)) != kOk) return Fail(rc);
@@ -455,10 +461,12 @@ bool RecordStore::ModifyRecord(const std::vector<OptValue>& values) {
   if ((rc = t->table.Read(at, rec.data(), rec.size(), &got)) != kOk) return Fail(kErrReadRecord);
   if (got == 0) return Fail(kErrNoCurrentRecord);
   if (got < rec.size()) return Fail(kErrReadRecord);
-  if ((rc = FillRecord(t, converted, true, rec.data())) != kOk) return Fail(rc);
+  std::vector<int32_t> replaced;
+  if ((rc = FillRecord(t, converted, true, rec.data(), &replaced)) != kOk) return Fail(rc);
   if ((rc = t->table.Write(at + kRecordIdSize, rec.data() + kRecordIdSize,
                            rec.size() - kRecordIdSize)) != kOk)
     return Fail(kErrWriteRecord);
+  t->FreeChains(replaced);  // as in WriteField: at worst unused space
   return true;
 }
 

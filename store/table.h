@@ -128,6 +128,11 @@ struct OpenRequest {
 };
 
 // Companion blocks read ahead during a scan.
+// Whether a rewritten value keeps its old first block (a single field
+// written on its own) or takes fresh blocks throughout (a whole record,
+// whose fields then all change in the record's one write).
+enum class ChainReuse { kKeepFirst, kFresh };
+
 struct ChainWindow {
   int32_t block_count = 0;
   uint64_t first = 0;  // first block in `bytes`
@@ -174,7 +179,15 @@ class RecordTable {
 
   // Chains in the companion file.
   int ReadChain(int32_t first, std::string* out);
-  int WriteChain(std::string_view data, int32_t old_first, int32_t* new_first);
+  // Writes a value over the chain starting at old_first (0 for none); the
+  // old value stays whole until the new one is. With kKeepFirst a value of
+  // at least one byte keeps the old first block and takes its other blocks
+  // afresh, and the value changes when that block is written. Otherwise
+  // (and for an emptied value) every block is fresh and the value changes
+  // when the record takes *new_first; the old chain is then returned in
+  // *free_after, to be freed after that (0 when nothing is to be freed).
+  int WriteChain(std::string_view data, int32_t old_first, ChainReuse reuse, int32_t* new_first,
+                 int32_t* free_after);
   // Frees the chains of these first blocks, in order, under one header lock.
   int FreeChains(const std::vector<int32_t>& firsts);
 
@@ -185,6 +198,7 @@ class RecordTable {
  private:
   struct HeaderSession;
   int FreeChainLocked(int32_t first, HeaderSession* session);
+  int TrimTailLocked(HeaderSession* session, uint64_t blocks);
   // One block of the chain being read: through the window when a scan runs,
   // else under its block lock (kept in *lock until the next block).
   int ReadChainBlock(int32_t b, ByteLock* lock, uint8_t* block);

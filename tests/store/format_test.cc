@@ -131,6 +131,46 @@ TEST_F(FormatTest, FreedBlocksAreReusedBeforeTheFileGrows) {
   EXPECT_EQ(CompanionHeader(c), (std::vector<int32_t>{1, 0, 0}));
 }
 
+// A rewrite keeps the first block and writes the rest into fresh blocks,
+// then frees the old rest; a whole record takes fresh blocks throughout.
+TEST_F(FormatTest, RewriteTakesFreshBlocksBehindTheFirst) {
+  ASSERT_TRUE(Add(std::string(1000, 'a')));                     // blocks 1, 2
+  ASSERT_TRUE(store_.WriteField(TextField(), std::string(1000, 'b')));  // 1 kept, 3 new, 2 freed
+  std::string c = CompanionBytes();
+  EXPECT_EQ(I32At(TableBytes(), 272), 1);
+  EXPECT_EQ(Block(c, 1), (std::vector<int32_t>{0, 3, 500}));
+  EXPECT_EQ(Block(c, 3), (std::vector<int32_t>{1, 0, 500}));
+  EXPECT_EQ(CompanionHeader(c), (std::vector<int32_t>{4, 1, 2}));
+  ASSERT_TRUE(store_.ModifyRecord({std::nullopt, std::string(600, 'c')}));  // 2 and a new 4; 1, 3 freed
+  c = CompanionBytes();
+  EXPECT_EQ(I32At(TableBytes(), 272), 2);
+  EXPECT_EQ(Block(c, 2), (std::vector<int32_t>{0, 4, 500}));
+  EXPECT_EQ(Block(c, 4), (std::vector<int32_t>{2, 0, 100}));
+  EXPECT_EQ(CompanionHeader(c), (std::vector<int32_t>{5, 2, 1}));
+  EXPECT_EQ(Text(store_.ReadField(TextField())), std::string(600, 'c'));
+}
+
+// Freeing the last blocks trims them even when the free list holds other
+// blocks in front of some of them.
+TEST_F(FormatTest, TailIsTrimmedAroundOtherFreeBlocks) {
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(Add(std::string(100, char('a' + i))));  // blocks 1-4
+  store_.GoToRecord(3);
+  ASSERT_TRUE(store_.WriteField(TextField(), std::string(600, 'c')));  // 3 kept, 5 new
+  store_.GoToRecord(4);
+  ASSERT_TRUE(store_.WriteField(TextField(), std::string()));  // free list 4
+  store_.GoToRecord(1);
+  ASSERT_TRUE(store_.WriteField(TextField(), std::string()));  // free list 1, 4
+  ASSERT_EQ(CompanionHeader(CompanionBytes()), (std::vector<int32_t>{6, 2, 1}));
+  store_.GoToRecord(3);
+  ASSERT_TRUE(store_.WriteField(TextField(), std::string()));  // 3, 5, 1, 4: 3 to 5 trimmed
+  const std::string c = CompanionBytes();
+  ASSERT_EQ(c.size(), 3 * kBlockSize);
+  EXPECT_EQ(CompanionHeader(c), (std::vector<int32_t>{3, 1, 1}));
+  EXPECT_EQ(Block(c, 1), (std::vector<int32_t>{0, 0, 0}));
+  store_.GoToRecord(2);
+  EXPECT_EQ(Text(store_.ReadField(TextField())), std::string(100, 'b'));
+}
+
 TEST_F(FormatTest, TextOfFullWidthHasNoTerminator) {
   MakeTable(dir_.GbkPath("t.edb"), {{"u", FieldType::kText, 0, 2}, {"c", FieldType::kText, 0, 100}});
   ASSERT_TRUE(store_.OpenTable(dir_.GbkPath("t.edb")));
