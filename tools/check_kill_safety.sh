@@ -17,10 +17,14 @@
 # text S0 with `tarvokline-edb dump`, starts the organiser, puts the cursor
 # at the end of the box and types a first part A of ASCII words and Chinese
 # characters; it waits until the dump shows S0 followed by A and no longer
-# changes: that text C is confirmed saved. Then it types a second part B in
-# the background and kills the organiser after a random delay. Afterwards:
+# changes: that text C is confirmed saved. While the stored text is shorter
+# than 1,100 characters, ASCII filler goes before A, so that the text soon
+# spans several blocks of the companion file. Then it types a second part B
+# in the background, at the end of the box or, every second cycle, at its
+# very beginning (so that every keystroke rewrites the whole text), and
+# kills the organiser after a random delay. Afterwards:
 #   - `tarvokline-edb check` passes on all four tables, and each dumps;
-#   - the stored text extends C and is a prefix of C + B;
+#   - the stored text is C with a beginning of B after it (or before it);
 #   - no temporary or journal file is left in data/.
 # The next cycle starts from what is stored.
 #
@@ -253,17 +257,33 @@ check_tables() {
   fail "left in data/: $out"
 }
 
-# Whether the stored text extends the confirmed text and is a prefix of
-# everything typed; prints the number of characters saved past the
-# confirmed text.
-judge() {  # judge STORED CONFIRMED TYPED
-  "$py" - "$1" "$2" "$3" <<'EOF'
+# Whether the stored text is the confirmed text with a beginning of part B
+# after it (end) or before it (front); prints the number of characters of B
+# saved.
+judge() {  # judge STORED CONFIRMED PART_B end|front
+  "$py" - "$1" "$2" "$3" "$4" <<'EOF'
 import sys
-stored, confirmed, typed = sys.argv[1:4]
-if not (stored.startswith(confirmed) and typed.startswith(stored)):
+stored, confirmed, part_b, where = sys.argv[1:5]
+extra = len(stored) - len(confirmed)
+if where == "end":
+    ok = stored.startswith(confirmed) and part_b.startswith(stored[len(confirmed):])
+else:
+    ok = extra >= 0 and stored.endswith(confirmed) and part_b.startswith(stored[:extra])
+if not ok:
     sys.stdout.write("bad")
     sys.exit(1)
-sys.stdout.write(str(len(stored) - len(confirmed)))
+sys.stdout.write(str(extra))
+EOF
+}
+
+# ASCII words enough to bring a text of LENGTH characters to 1,100.
+filler() {  # filler LENGTH
+  "$py" - "$1" <<'EOF'
+import sys
+need, out = 1100 - int(sys.argv[1]), ""
+while len(out) < need:
+    out += "filler%d " % len(out)
+sys.stdout.write(out if need > 0 else "")
 EOF
 }
 
@@ -275,10 +295,12 @@ partial=0     # kills that landed inside the second part
 kills=0
 disturbed=0   # cycles whose part A the typing tool delivered altered
 for ((cycle = 1; cycle <= cycles; cycle++)); do
-  kind=diary page=0
+  kind=diary page=0 where=end
   if ((cycle % 3 == 0)); then kind=memo page=2; fi
+  if ((cycle % 2 == 0)); then where=front; fi
   s0=$(stored_text "$kind") || { fail "the $kind table does not dump before the start"; break; }
-  part_a=$(random_text "$cycle" a)
+  pad=$(filler "${#s0}")
+  part_a=$pad$(random_text "$cycle" a)
   part_b=$(random_text "$cycle" b)
   if ! start_organiser "$page"; then
     fail "the main window did not appear"
@@ -289,7 +311,8 @@ for ((cycle = 1; cycle <= cycles; cycle++)); do
   fi
   sleep 0.3  # the first paint
   focus_box "$kind"
-  type_text "$part_a" 60
+  [ -n "$pad" ] && type_text "$pad" 12
+  type_text "${part_a:${#pad}}" 60
   if ! confirmed=$(settle "$kind" "$s0" "$part_a"); then
     fail "the $kind table does not dump while typing"
     kill -KILL "$organiser_pid" 2>/dev/null
@@ -313,6 +336,7 @@ for ((cycle = 1; cycle <= cycles; cycle++)); do
     import -window root "$shots/diary-typed.png" 2>/dev/null && echo "shot: $shots/diary-typed.png"
     shot_taken=1
   fi
+  [ "$where" = front ] && xdotool key --clearmodifiers ctrl+Home
   type_text "$part_b" 15 &
   typer=$!
   # Typing B takes about 15 ms a character; the kill comes somewhere in
@@ -330,8 +354,8 @@ for ((cycle = 1; cycle <= cycles; cycle++)); do
     fail "the $kind table does not dump after the kill"
     break
   fi
-  if ! saved=$(judge "$now" "$confirmed" "$confirmed$part_b"); then
-    fail "$kind text after the kill: '$now'; confirmed '$confirmed', typed '$confirmed$part_b'"
+  if ! saved=$(judge "$now" "$confirmed" "$part_b" "$where"); then
+    fail "$kind text after the kill: '$now'; confirmed '$confirmed', typed '$part_b' at the $where"
     break
   fi
   in_flight+=("$saved")
