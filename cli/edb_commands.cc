@@ -114,10 +114,11 @@ int RunDump(const std::string& file, const std::string& shown, const Passwords& 
 }
 
 int RunCheck(const std::string& file, const std::string& shown, const Passwords& pw) {
-  std::vector<std::string> problems;
-  const int rc = store::CheckTable(file, pw.old_password, &problems);
+  std::vector<std::string> problems, unused;
+  const int rc = store::CheckTable(file, pw.old_password, &problems, &unused);
   if (rc != store::kOk) return StoreFailure(shown, rc);
   for (const auto& p : problems) std::printf("%s\n", Utf8(p).c_str());
+  for (const auto& u : unused) std::printf("unused: %s\n", Utf8(u).c_str());
   return problems.empty() ? kExitOk : kExitProblems;
 }
 

@@ -65,8 +65,11 @@ constexpr CommandHelp kCommandHelp[] = {
      "Checks the table file and its companion file: the file lengths, the fields'\n"
      "places in the record, the record identifiers, every Memo and Bytes chain,\n"
      "the free list, and blocks that are in two places or in none. Prints one line\n"
-     "per problem (slots count from 0, fields from 1) and exits 1; prints nothing\n"
-     "and exits 0 when the files are consistent. A table the store cannot open\n"
+     "per problem (slots count from 0, fields from 1) and exits 1; exits 0 when\n"
+     "the files are consistent. Unused space, which a write stopped part-way may\n"
+     "leave (blocks neither free nor in a value, bytes past the last block), is\n"
+     "no problem: it is printed in lines that begin with \"unused: \" and\n"
+     "alone does not change the exit status. A table the store cannot open\n"
      "gives the store's error and exit status 2.\n"},
     {"pack",
      "Usage: tarvokline-edb pack [--password P | --password-stdin] FILE\n"

@@ -62,7 +62,8 @@ class Window {
 
 class Checker {
  public:
-  Checker(RecordTable* t, std::vector<std::string>* out) : t_(t), out_(out) {}
+  Checker(RecordTable* t, std::vector<std::string>* out, std::vector<std::string>* unused)
+      : t_(t), out_(out), unused_(unused) {}
 
   void Run() {
     CheckFields();
@@ -84,6 +85,7 @@ class Checker {
   };
 
   void Report(std::string line) { out_->push_back(std::move(line)); }
+  void ReportUnused(std::string line) { unused_->push_back(std::move(line)); }
 
   std::string FieldLabel(size_t i) const {
     return Line("field ", i + 1, " \"", t_->fields[i].name, "\"");
@@ -149,9 +151,15 @@ class Checker {
       return false;
     }
     const uint64_t expected = uint64_t(h.block_count) * kBlockSize;
-    if (length != expected)
-      Report(Line("companion file: length ", length, ", expected ", expected, " for ", h.block_count,
-                  " blocks"));
+    if (length != expected) {
+      std::string line = Line("companion file: length ", length, ", expected ", expected, " for ",
+                              h.block_count, " blocks");
+      if (length > expected) {
+        ReportUnused(std::move(line));  // bytes past the last block: no reader looks at them
+      } else {
+        Report(std::move(line));
+      }
+    }
     // Blocks past the end of the file are reported where a link names them;
     // only those present are tracked, so memory follows the file's length.
     owner_.assign(size_t(std::min<uint64_t>(uint64_t(h.block_count), length / kBlockSize)), kNobody);
@@ -325,9 +333,9 @@ class Checker {
       size_t last = b;
       while (last + 1 < owner_.size() && owner_[last + 1] == kNobody) ++last;
       if (last == b) {
-        Report(Line("block ", b, " is neither free nor in any chain"));
+        ReportUnused(Line("block ", b, " is neither free nor in any chain"));
       } else {
-        Report(Line("blocks ", b, "-", last, " are neither free nor in any chain"));
+        ReportUnused(Line("blocks ", b, "-", last, " are neither free nor in any chain"));
       }
       b = last;
     }
@@ -335,6 +343,7 @@ class Checker {
 
   RecordTable* t_;
   std::vector<std::string>* out_;
+  std::vector<std::string>* unused_;
   std::vector<size_t> chain_fields_;  // Memo and Bytes fields inside the record
   int32_t block_count_ = 0, free_count_ = 0, first_free_ = 0;
   std::vector<uint32_t> owner_;  // per block present in the file
@@ -343,27 +352,30 @@ class Checker {
 
 }  // namespace
 
-int CheckCurrentTable(RecordStore& store, std::vector<std::string>* problems) {
+int CheckCurrentTable(RecordStore& store, std::vector<std::string>* problems,
+                      std::vector<std::string>* unused) {
   problems->clear();
+  if (unused != nullptr) unused->clear();
   RecordTable* t = store.current();
   if (t == nullptr) return kErrNoCurrentTable;
   WholeLock table_lock, companion_lock;
   int rc = table_lock.Take(&t->table);
   if (rc != kOk) return rc;
   if (t->has_companion() && (rc = companion_lock.Take(&t->companion)) != kOk) return rc;
-  Checker(t, problems).Run();
+  Checker(t, problems, unused != nullptr ? unused : problems).Run();
   return kOk;
 }
 
 int CheckTable(const std::string& path, const std::string& password,
-               std::vector<std::string>* problems) {
+               std::vector<std::string>* problems, std::vector<std::string>* unused) {
   problems->clear();
+  if (unused != nullptr) unused->clear();
   RecordStore store;
   OpenOptions options;
   options.access = Access::kReadOnly;
   options.password = password;
   if (!store.OpenTable(path, options)) return LastError();
-  return CheckCurrentTable(store, problems);
+  return CheckCurrentTable(store, problems, unused);
 }
 
 }  // namespace tarvok::store

@@ -18,6 +18,11 @@
 //   blocks       a block both free and in a chain; blocks in neither
 //   companion    its length against 512 x block count
 //
+// Two findings are unused space rather than damage: blocks in neither the
+// free list nor a chain, and bytes past the last block. A write stopped
+// part-way (a failed write, a killed process) may leave them; every reader
+// passes them by, and no value depends on them.
+//
 // Slots count from 0 (slot k lies at data start + k x record size); fields
 // count from 1, as the store numbers them. A line names a field by number
 // and by its name as stored (GBK), so lines are GBK text; everything else in
@@ -39,15 +44,17 @@ class RecordStore;
 // open's own validation comes first: a foreign header gives -22, a file too
 // short for its record count -48, a wrong password -78 ...) or its files
 // cannot be locked for reading; 0 otherwise. On 0, *problems holds the
-// findings, empty when the table is consistent.
+// findings, empty when the table is consistent; unused space goes to
+// *unused when given, else to *problems as well.
 int CheckTable(const std::string& path, const std::string& password,
-               std::vector<std::string>* problems);
+               std::vector<std::string>* problems, std::vector<std::string>* unused = nullptr);
 
 // Checks the current table of `store`, which may be open read-only or for
 // reading and writing. The whole table and its companion are locked for the
 // duration, so no other opener writes while the check reads. Returns -67
 // when there is no current table, a lock error, or 0 with *problems filled
 // as above. The store's LastError is not touched.
-int CheckCurrentTable(RecordStore& store, std::vector<std::string>* problems);
+int CheckCurrentTable(RecordStore& store, std::vector<std::string>* problems,
+                      std::vector<std::string>* unused = nullptr);
 
 }  // namespace tarvok::store

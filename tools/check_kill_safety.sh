@@ -23,7 +23,9 @@
 # in the background, at the end of the box or, every second cycle, at its
 # very beginning (so that every keystroke rewrites the whole text), and
 # kills the organiser after a random delay. Afterwards:
-#   - `tarvokline-edb check` passes on all four tables, and each dumps;
+#   - `tarvokline-edb check` passes on all four tables, and each dumps
+#     (unused space, which a kill in the middle of a write may leave and
+#     check lists without failing, is counted);
 #   - the stored text is C with a beginning of B after it (or before it);
 #   - no temporary or journal file is left in data/.
 # The next cycle starts from what is stored.
@@ -247,11 +249,18 @@ fail() {
 }
 
 check_tables() {
-  local t out
+  local t out unused=""
   for t in rz35 tx35 bw35 lxr35; do
     out=$("$edb" check "$data/$t.edb" 2>&1) || fail "check $t.edb: $out"
+    unused+=$(grep '^unused: ' <<<"$out" | sed "s/^/$t: /")
     "$edb" dump "$data/$t.edb" >/dev/null 2>"$work/dump.err" || fail "dump $t.edb: $(cat "$work/dump.err")"
   done
+  # Unused space stays where it is; count the kills that added to it.
+  if [ "$unused" != "$last_unused" ]; then
+    echo "note: cycle $cycle: unused space now: $unused"
+    unused_kills=$((unused_kills + 1))
+    last_unused=$unused
+  fi
   out=$(ls -A "$data" | grep -Ev '^(rz35|tx35|bw35|lxr35)\.edb$|^(rz35|bw35)\.edt$')
   [ -z "$out" ] && return 0
   fail "left in data/: $out"
@@ -294,6 +303,8 @@ in_flight=()  # characters saved past the confirmed text, per kill
 partial=0     # kills that landed inside the second part
 kills=0
 disturbed=0   # cycles whose part A the typing tool delivered altered
+unused_kills=0  # kills after which check listed new unused space
+last_unused=""
 for ((cycle = 1; cycle <= cycles; cycle++)); do
   kind=diary page=0 where=end
   if ((cycle % 3 == 0)); then kind=memo page=2; fi
@@ -367,6 +378,6 @@ elapsed=$(($(date +%s) - started))
 summary=$(printf '%s\n' "${in_flight[@]:-0}" | sort -n | awk '
   {v[NR] = $1; s += $1} END {printf "min %d, median %d, max %d, mean %.1f", v[1], v[int((NR + 1) / 2)], v[NR], s / NR}')
 echo "check_kill_safety: $kills kills in ${elapsed}s ($(awk -v e="$elapsed" -v k="$kills" 'BEGIN {printf "%.2f", k ? e / k : 0}')s a cycle), $failed failed"
-echo "check_kill_safety: characters saved past the confirmed text at the kill: $summary; $partial kills inside the second part; $disturbed cycles with part A altered by the typing tool"
+echo "check_kill_safety: characters saved past the confirmed text at the kill: $summary; $partial kills inside the second part; $disturbed cycles with part A altered by the typing tool; $unused_kills kills left new unused space"
 echo "check_kill_safety: final diary text $(stored_text diary | wc -m) characters, memo $(stored_text memo | wc -m)"
 [ "$failed" -eq 0 ] && [ "$kills" -eq "$cycles" ]

@@ -465,13 +465,12 @@ TEST_F(DiaryFixture, AFailedDeletionLeavesEveryRecordAsItWas) {
     ASSERT_TRUE(s.OpenTable(path_));
     for (int32_t id : Ids(s)) EXPECT_GT(id, 0);
     s.CloseAllTables();
-    std::vector<std::string> problems;
-    ASSERT_EQ(store::CheckTable(path_, "", &problems), 0);
-    for (const auto& p : problems)
-      EXPECT_NE(p.find("neither free nor in any chain"), std::string::npos) << p;
+    std::vector<std::string> problems, unused;
+    ASSERT_EQ(store::CheckTable(path_, "", &problems, &unused), 0);
+    EXPECT_EQ(problems, std::vector<std::string>{});
     if (!injected) {
       EXPECT_TRUE(ok);
-      EXPECT_EQ(problems, std::vector<std::string>{});
+      EXPECT_EQ(unused, std::vector<std::string>{});
       break;
     }
     (ok ? stood : undone) = true;
