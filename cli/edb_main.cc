@@ -75,7 +75,9 @@ constexpr CommandHelp kCommandHelp[] = {
      "Usage: tarvokline-edb pack [--password P | --password-stdin] FILE\n"
      "\n"
      "Removes the deleted records and frees their Memo and Bytes values; the\n"
-     "next record id stays. Prints how many record slots were kept.\n"},
+     "next record id stays. Unused space that check lists is freed too, unless\n"
+     "check finds damage in the values or the free list. Prints how many record\n"
+     "slots were kept.\n"},
     {"set-password",
      "Usage: tarvokline-edb set-password [--password OLD] --new-password NEW FILE\n"
      "       tarvokline-edb set-password --password-stdin FILE\n"

@@ -397,4 +397,63 @@ int RecordTable::TrimTailLocked(HeaderSession* session, uint64_t blocks) {
   return session->Flush();
 }
 
+int RecordTable::ReclaimUnusedBlocks(const std::vector<int32_t>& firsts) {
+  if (!has_companion()) return kOk;
+  HeaderSession session(&companion);
+  int rc = session.Load();
+  if (rc != kOk) return rc;
+  const CompanionHeader h = session.header;
+  uint64_t length = 0;
+  if (companion.Size(&length) != kOk) return kErrCompanionAccess;
+  const uint64_t blocks = std::min<uint64_t>(length / kBlockSize, uint64_t(h.block_count));
+
+  // Every block's next link, read in one pass.
+  std::vector<int32_t> next(blocks, 0);
+  std::vector<uint8_t> chunk;
+  constexpr uint64_t kChunkBlocks = 512;
+  for (uint64_t b = 1; b < blocks; b += kChunkBlocks) {
+    const uint64_t n = std::min(kChunkBlocks, blocks - b);
+    chunk.resize(n * kBlockSize);
+    if ((rc = companion.ReadExact(b * kBlockSize, chunk.data(), chunk.size(), kErrCompanionAccess)) !=
+        kOk)
+      return rc;
+    for (uint64_t i = 0; i < n; ++i) next[b + i] = DecodeBlockHeader(chunk.data() + i * kBlockSize).next;
+  }
+
+  // The blocks the values and the free list hold. Anything out of order (a
+  // link outside the file, a cycle, a block held twice, a free count that
+  // does not match) ends the reclaim with nothing changed: nothing of
+  // unknown ownership is ever freed.
+  std::vector<uint8_t> held(blocks, 0);
+  auto hold = [&](int32_t first, int64_t* walked) {
+    for (int32_t b = first; b != 0; b = next[size_t(b)]) {
+      if (b < 1 || uint64_t(b) >= blocks || held[size_t(b)]) return false;
+      held[size_t(b)] = 1;
+      ++*walked;
+    }
+    return true;
+  };
+  int64_t walked = 0;
+  for (int32_t f : firsts)
+    if (!hold(f, &walked)) return kOk;
+  walked = 0;
+  if (!hold(h.first_free, &walked) || walked != h.free_count) return kOk;
+
+  std::vector<int32_t> unused;
+  for (uint64_t b = 1; b < blocks; ++b)
+    if (!held[b]) unused.push_back(int32_t(b));
+  // Bytes past the last block go first; then the unused blocks, linked into a
+  // chain of their own, are freed like any chain.
+  if (length > uint64_t(h.block_count) * kBlockSize &&
+      (rc = companion.Truncate(uint64_t(h.block_count) * kBlockSize)) != kOk)
+    return rc;
+  if (unused.empty()) return kOk;
+  for (size_t i = 0; i < unused.size(); ++i) {
+    const BlockHeader link{i > 0 ? unused[i - 1] : 0, i + 1 < unused.size() ? unused[i + 1] : 0, 0};
+    if ((rc = WriteBlockHeader(&companion, unused[i], link)) != kOk) return rc;
+  }
+  if ((rc = FreeChainLocked(unused[0], &session)) != kOk) return rc;
+  return session.Flush();
+}
+
 }  // namespace tarvok::store

@@ -90,7 +90,7 @@ bool RecordStore::Pack() {
   // points to them, in record order, which gives the same free list.
   const uint32_t batch = t->BatchRecords();
   std::vector<uint8_t> buf, out;
-  std::vector<int32_t> to_free;
+  std::vector<int32_t> to_free, live;
   std::unique_ptr<JournalWriter> journal;
   const std::string journal_path = JournalPathFor(t->full_path);
   int64_t kept = 0;
@@ -115,6 +115,8 @@ bool RecordStore::Pack() {
         }
         continue;
       }
+      for (const auto& f : t->fields)
+        if (ChainInRecord(*t, f) && GetI32(rec + f.offset) != 0) live.push_back(GetI32(rec + f.offset));
       if (journal) {
         if (out_first < 0) out_first = kept;
         out.insert(out.end(), rec, rec + t->record_size);
@@ -140,6 +142,9 @@ bool RecordStore::Pack() {
   }
   if (rc != kOk) return Fail(rc);
   if ((rc = t->FreeChains(to_free)) != kOk) return Fail(rc);
+  // Blocks that writes stopped part-way left unused go back to the free
+  // list; the pack has done its work whether or not this succeeds.
+  t->ReclaimUnusedBlocks(live);
   t->position = 0;
   return true;
 }

@@ -190,6 +190,12 @@ class RecordTable {
                  int32_t* free_after);
   // Frees the chains of these first blocks, in order, under one header lock.
   int FreeChains(const std::vector<int32_t>& firsts);
+  // Puts blocks that neither a value nor the free list holds (left by writes
+  // stopped part-way) on the free list, and cuts bytes past the last block.
+  // `firsts` are the first blocks of every value in the table; only while no
+  // other opener can be writing a value (a pack holds the whole table). With
+  // damage anywhere in the chains or the free list nothing is changed.
+  int ReclaimUnusedBlocks(const std::vector<int32_t>& firsts);
 
   // While a scan holds the whole companion, chains are read through a
   // read-ahead window instead of block by block under block locks.

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "store/check.h"
 #include "tests/store/store_util.h"
 
 namespace tarvok::test {
@@ -116,6 +117,53 @@ TEST_F(MaintenanceTest, PackWithNothingDeletedOnlyMovesToTheFirstRecord) {
   ASSERT_TRUE(s_.Pack());
   EXPECT_EQ(s_.CurrentRecordNumber(), 1);
   EXPECT_EQ(ReadFileBytes(dir_.Path("rz35.edb")), before);
+}
+
+// Blocks that a write stopped part-way left in nothing go back to the free
+// list at a pack (those at the tail are cut off), and bytes past the last
+// block are cut; with a damaged chain anywhere, nothing is touched.
+TEST_F(MaintenanceTest, PackReclaimsUnusedSpaceOnlyWhenAllChainsAreSound) {
+  const std::vector<std::string> records = Snapshot(s_);
+  s_.CloseAllTables();
+  // Records 3 and 6 hold blocks 4-5 and 13-16; their fields now name none.
+  std::string table = ReadFileBytes(dir_.Path("rz35.edb")), companion = ReadFileBytes(dir_.Path("rz35.edt"));
+  PutI32At(&table, 260 + 2 * 16 + 12, 0);
+  PutI32At(&table, 260 + 5 * 16 + 12, 0);
+  companion.append(100, '\0');
+  auto reopen_and_check = [&](std::vector<std::string>* problems, std::vector<std::string>* unused) {
+    s_.CloseAllTables();
+    ASSERT_TRUE(s_.OpenTable(path_));
+    ASSERT_EQ(store::CheckCurrentTable(s_, problems, unused), 0);
+  };
+  std::vector<std::string> problems, unused;
+
+  // A loop in record 2's chain (blocks 2, 3): the pack reclaims nothing.
+  std::string looped = companion;
+  PutI32At(&looped, 3 * 512 + 4, 2);
+  WriteFileBytes(dir_.Path("rz35.edb"), table);
+  WriteFileBytes(dir_.Path("rz35.edt"), looped);
+  ASSERT_TRUE(s_.OpenTable(path_));
+  ASSERT_TRUE(s_.Pack());
+  EXPECT_EQ(ReadFileBytes(dir_.Path("rz35.edt")), looped);
+
+  WriteFileBytes(dir_.Path("rz35.edt"), companion);
+  reopen_and_check(&problems, &unused);
+  EXPECT_EQ(problems, std::vector<std::string>{});
+  EXPECT_EQ(unused.size(), 3u);
+  ASSERT_TRUE(s_.Pack());
+  reopen_and_check(&problems, &unused);
+  EXPECT_EQ(problems, std::vector<std::string>{});
+  EXPECT_EQ(unused, std::vector<std::string>{});
+  const std::string c = ReadFileBytes(dir_.Path("rz35.edt"));
+  EXPECT_EQ(c.size(), 13u * 512);              // 13-16 cut off the tail
+  EXPECT_EQ(I32At(c, 0x14), 2);                 // 4 and 5 free
+  const std::vector<std::string> now = Snapshot(s_);
+  ASSERT_EQ(now.size(), records.size());
+  for (size_t k : {0u, 1u, 3u, 4u}) EXPECT_EQ(now[k], records[k]);
+  for (int64_t k : {3, 6}) {
+    s_.GoToRecord(k);
+    EXPECT_EQ(Text(s_.ReadField(TextField())), "");
+  }
 }
 
 TEST_F(MaintenanceTest, CopyStructureMakesAnEmptyTableOfTheChosenFields) {
