@@ -205,7 +205,7 @@ open_tray_menu() {  # a right click on the icon
   [ -n "$icon" ] || return 1
   read -r x y w h < <(geometry "$icon")
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
-  wait_for 5 has_tray_menu
+  wait_for 15 has_tray_menu
 }
 
 tray_run() {
@@ -214,9 +214,9 @@ tray_run() {
   shot tray-1-shown
   check "tray: no icon while the window is shown" no_tray_icon
   xdotool windowminimize "$main"
-  check "tray: minimising unmaps the main window" wait_for 5 unmapped "$main"
-  check "tray: the window leaves the client list (no taskbar button)" wait_for 5 not_in_client_list "$main"
-  check "tray: trayer embeds an icon" wait_for 5 has_tray_icon
+  check "tray: minimising unmaps the main window" wait_for 15 unmapped "$main"
+  check "tray: the window leaves the client list (no taskbar button)" wait_for 15 not_in_client_list "$main"
+  check "tray: trayer embeds an icon" wait_for 15 has_tray_icon
   shot tray-2-minimised
   local icon menu x y w h
   icon=$(tray_icon)
@@ -232,23 +232,23 @@ tray_run() {
       read -r x y w h < <(geometry "$menu")
       echo "      menu $menu at $x $y ${w}x$h"
       xdotool mousemove $((x + w / 2)) $((y + 12)) click 1
-      check "tray: 恢复窗口 maps the window again" wait_for 5 viewable "$main"
-      check "tray: ... and the icon goes" wait_for 5 no_tray_icon
+      check "tray: 恢复窗口 maps the window again" wait_for 15 viewable "$main"
+      check "tray: ... and the icon goes" wait_for 15 no_tray_icon
     fi
     # Once more, with a left click on the icon.
     xdotool windowminimize "$main"
-    wait_for 5 unmapped "$main"
-    wait_for 5 has_tray_icon
+    wait_for 15 unmapped "$main"
+    wait_for 15 has_tray_icon
     icon=$(tray_icon)
     [ -n "$icon" ] && click_at "$icon"
-    check "tray: a click on the icon maps the window again" wait_for 5 viewable "$main"
-    check "tray: the window is back in the client list" wait_for 5 in_client_list "$main"
-    check "tray: the icon goes" wait_for 5 no_tray_icon
+    check "tray: a click on the icon maps the window again" wait_for 15 viewable "$main"
+    check "tray: the window is back in the client list" wait_for 15 in_client_list "$main"
+    check "tray: the icon goes" wait_for 15 no_tray_icon
     shot tray-4-restored
 
     # 退出: the exit question; Cancel keeps everything, OK ends the program.
     xdotool windowminimize "$main"
-    wait_for 5 has_tray_icon
+    wait_for 15 has_tray_icon
     local answer
     for answer in Escape Return; do
       open_tray_menu
@@ -257,7 +257,7 @@ tray_run() {
       read -r x y w h < <(geometry "$menu")
       xdotool mousemove $((x + w / 2)) $((y + h - 12)) click 1
       local question=""
-      wait_for 5 eval 'question=$(xdotool search --onlyvisible --name "询问" 2>/dev/null | head -n 1); [ -n "$question" ]'
+      wait_for 15 eval 'question=$(xdotool search --onlyvisible --name "询问" 2>/dev/null | head -n 1); [ -n "$question" ]'
       check "tray: 退出 asks the exit question ($answer)" test -n "$question"
       [ "$answer" = Return ] && shot tray-5-exit-question
       [ -n "$question" ] && xdotool windowactivate --sync "$question" key "$answer" 2>/dev/null
@@ -266,10 +266,10 @@ tray_run() {
         check "tray: Cancel keeps the program running" kill -0 "$organiser_pid"
         check "tray: ... hidden in the tray" has_tray_icon
       else
-        check "tray: OK ends the program" wait_for 5 sh -c "! kill -0 $organiser_pid 2>/dev/null"
+        check "tray: OK ends the program" wait_for 15 sh -c "! kill -0 $organiser_pid 2>/dev/null"
         wait "$organiser_pid"
         check "tray: ... with exit status 0" test $? -eq 0
-        check "tray: ... and the icon goes" wait_for 5 no_tray_icon
+        check "tray: ... and the icon goes" wait_for 15 no_tray_icon
       fi
     done
   fi
@@ -302,8 +302,8 @@ strip_run() {  # strip_run WxH EXPECTED_LEFT
   start_desktop "$size"
   start_organiser 1 || { failed=$((failed + 1)); cleanup; return; }
   xdotool windowminimize "$main"
-  check "strip $size: minimising unmaps the main window" wait_for 5 unmapped "$main"
-  check "strip $size: a 380x5 strip at ($left, 0)" wait_for 5 strip_at "$left" 0
+  check "strip $size: minimising unmaps the main window" wait_for 15 unmapped "$main"
+  check "strip $size: a 380x5 strip at ($left, 0)" wait_for 15 strip_at "$left" 0
   check "strip $size: no tray icon" no_tray_icon
   local strip
   strip=$(find_window 380 5)
@@ -315,8 +315,8 @@ strip_run() {  # strip_run WxH EXPECTED_LEFT
   shot "strip-$size-1-minimised"
   if [ -n "$strip" ]; then
     click_at "$strip"
-    check "strip $size: a click on the strip maps the window again" wait_for 5 viewable "$main"
-    check "strip $size: the strip goes" wait_for 5 strip_gone
+    check "strip $size: a click on the strip maps the window again" wait_for 15 viewable "$main"
+    check "strip $size: the strip goes" wait_for 15 strip_gone
     shot "strip-$size-2-restored"
   fi
 
@@ -329,10 +329,10 @@ strip_run() {  # strip_run WxH EXPECTED_LEFT
   local other_pid=$!
   pids+=("$other_pid")
   local other=""
-  wait_for 5 eval 'other=$(xdotool search --class xmessage 2>/dev/null | head -n 1); [ -n "$other" ] && viewable "$other"'
+  wait_for 15 eval 'other=$(xdotool search --class xmessage 2>/dev/null | head -n 1); [ -n "$other" ] && viewable "$other"'
   [ -n "$other" ] && xdotool windowactivate "$other" 2>/dev/null
-  check "strip $size: deactivation hides the parked window" wait_for 5 unmapped "$main"
-  check "strip $size: ... into the strip" wait_for 5 strip_at "$left" 0
+  check "strip $size: deactivation hides the parked window" wait_for 15 unmapped "$main"
+  check "strip $size: ... into the strip" wait_for 15 strip_at "$left" 0
   shot "strip-$size-4-deactivated"
   stop_organiser
   cleanup

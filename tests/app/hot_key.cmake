@@ -11,4 +11,4 @@ target_link_libraries(hot_key_probe PRIVATE tarvok_app Qt6::Test)
 
 add_test(NAME hot_key_x11
   COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check_hot_key.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(hot_key_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+set_tests_properties(hot_key_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 RUN_SERIAL TRUE)

@@ -8,4 +8,4 @@ endif()
 add_test(NAME window_modes_x11
   COMMAND bash ${PROJECT_SOURCE_DIR}/tools/check_window_modes.sh $<TARGET_FILE:tarvokline>
           ${CMAKE_BINARY_DIR}/screenshots/window_modes)
-set_tests_properties(window_modes_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 240)
+set_tests_properties(window_modes_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 RUN_SERIAL TRUE)
