@@ -18,7 +18,7 @@
 # at the end of the box and types a first part A of ASCII words and Chinese
 # characters; it waits until the dump shows S0 followed by A and no longer
 # changes: that text C is confirmed saved. While the stored text is shorter
-# than 1,100 characters, ASCII filler goes before A, so that the text soon
+# than 700 characters, ASCII filler goes before A, so that the text soon
 # spans several blocks of the companion file. Then it types a second part B
 # in the background, at the end of the box or, every second cycle, at its
 # very beginning (so that every keystroke rewrites the whole text), and
@@ -71,37 +71,12 @@ shots=$(cd "$shots" && pwd)
 organiser=$(cd "$(dirname "$organiser")" && pwd)/$(basename "$organiser")
 edb=$(cd "$(dirname "$edb")" && pwd)/$(basename "$edb")
 
+. tools/x11_desktop.sh
 work=$(mktemp -d)
-pids=()
-cleanup() {
-  local p
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    p=${pids[$i]}
-    kill "$p" 2>/dev/null || true
-    wait "$p" 2>/dev/null || true
-  done
-  pids=()
-}
-trap 'cleanup; rm -rf "$work"' EXIT
-
-wait_for() {  # wait_for SECONDS COMMAND...: polls every 0.05 s
-  local tries=$(($1 * 20))
-  shift
-  for ((t = 0; t < tries; t++)); do
-    "$@" && return 0
-    sleep 0.05
-  done
-  return 1
-}
+trap 'stop_pids; rm -rf "$work"' EXIT
 
 # --- the desktop --------------------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for 10 test -s "$work/display" || { echo "check_kill_safety: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(tr -d '\n' <"$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window'
+start_desktop 1280x800 || { echo "check_kill_safety: no desktop" >&2; exit 1; }
 
 program=$work/program
 mkdir -p "$program" "$work/run"
@@ -140,19 +115,7 @@ EOF
 }
 
 # --- the organiser ------------------------------------------------------------
-geometry() {  # "X Y W H" of the window on the screen
-  xwininfo -id "$1" 2>/dev/null | awk '
-    /Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
-    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
-main_window() {
-  local id
-  for id in $(xdotool search --onlyvisible --name 'Tarvokline' 2>/dev/null); do
-    read -r _ _ w h < <(geometry "$id")
-    if [ "$w" = 870 ] && [ "$h" = 520 ]; then echo "$id"; return 0; fi
-  done
-  return 1
-}
+main_window() { find_window 870 520 --onlyvisible; }
 
 start_organiser() {  # start_organiser PAGE: 选择夹右侧 shows PAGE first
   printf '[默认视图]\r\n右侧=%s\r\n' "$1" | iconv -f UTF-8 -t GBK >"$program/config.ini"
@@ -285,11 +248,12 @@ sys.stdout.write(str(extra))
 EOF
 }
 
-# ASCII words enough to bring a text of LENGTH characters to 1,100.
+# ASCII words enough to bring a text of LENGTH characters to 700 (more than
+# one block of the companion file).
 filler() {  # filler LENGTH
   "$py" - "$1" <<'EOF'
 import sys
-need, out = 1100 - int(sys.argv[1]), ""
+need, out = 700 - int(sys.argv[1]), ""
 while len(out) < need:
     out += "filler%d " % len(out)
 sys.stdout.write(out if need > 0 else "")

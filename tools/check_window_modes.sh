@@ -48,20 +48,11 @@ mkdir -p "$shots"
 shots=$(cd "$shots" && pwd)
 organiser=$(cd "$(dirname "$organiser")" && pwd)/$(basename "$organiser")
 
+. tools/x11_desktop.sh
 work=$(mktemp -d)
-pids=()
 passed=0
 failed=0
-cleanup() {
-  local p
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    p=${pids[$i]}
-    kill "$p" 2>/dev/null || true
-    wait "$p" 2>/dev/null || true
-  done
-  pids=()
-}
-trap 'cleanup; rm -rf "$work"' EXIT
+trap 'stop_pids; rm -rf "$work"' EXIT
 
 check() {  # check NAME COMMAND...: one check, counted
   local name=$1
@@ -75,56 +66,16 @@ check() {  # check NAME COMMAND...: one check, counted
   fi
 }
 
-wait_for() {  # wait_for SECONDS COMMAND...: polls every 0.1 s
-  local tries=$(($1 * 10))
-  shift
-  for ((t = 0; t < tries; t++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-map_state() { xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Map State: //p'; }
-viewable() { [ "$(map_state "$1")" = IsViewable ]; }
-unmapped() { [ "$(map_state "$1")" != IsViewable ]; }
-geometry() {  # "X Y W H" of the window on the screen
-  xwininfo -id "$1" 2>/dev/null | awk '
-    /Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
-    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
 in_client_list() { xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -qiw "$(printf '0x%x' "$1")"; }
 not_in_client_list() { ! in_client_list "$1"; }
-# The organiser's top-level windows of that size (Qt puts its own windows
-# under the top-level ones, so the search goes by name and size).
-find_window() {  # find_window W H
-  local id
-  for id in $(xdotool search --name 'Tarvokline' 2>/dev/null); do
-    read -r _ _ w h < <(geometry "$id")
-    if [ "$w" = "$1" ] && [ "$h" = "$2" ]; then echo "$id"; return 0; fi
-  done
-  return 1
-}
 shot() {
   if command -v import >/dev/null; then
-    DISPLAY=$display import -window root "$shots/$1.png" 2>/dev/null && echo "shot: $shots/$1.png"
+    import -window root "$shots/$1.png" 2>/dev/null && echo "shot: $shots/$1.png"
   fi
 }
 
-start_desktop() {  # start_desktop WxH: Xvfb, openbox, trayer
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  pids+=($!)
-  wait_for 10 test -s "$work/display" || { echo "check_window_modes: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-  display=":$(tr -d '\n' <"$work/display")"
-  export DISPLAY=$display
-  openbox --sm-disable >"$work/openbox.log" 2>&1 &
-  pids+=($!)
-  wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window'
-  trayer --edge bottom --align right --widthtype pixel --width 120 --height 28 \
-    --transparent false --tint 0x404040 --SetDockType true >"$work/trayer.log" 2>&1 &
-  pids+=($!)
-  wait_for 10 sh -c 'xwininfo -root -tree | grep -qi "\"panel\""'
+desktop() {  # desktop WxH: Xvfb, openbox, trayer
+  start_desktop "$1" trayer || exit 1
 }
 
 # start_organiser MODE: a fresh program folder with config.ini's 最小化方式
@@ -138,7 +89,7 @@ start_organiser() {
     printf '[最小化方式]\r\n最小化方式=%s\r\n' "$1" | iconv -f UTF-8 -t GBK >"$dir/program/config.ini"
   fi
   # No session bus: the notification area is the X one trayer offers.
-  env -u DBUS_SESSION_BUS_ADDRESS DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$dir/run" \
+  env -u DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$dir/run" \
     ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} "$dir/program/tarvokline" >"$dir/organiser.log" 2>&1 &
   organiser_pid=$!
   pids+=("$organiser_pid")
@@ -164,22 +115,6 @@ stop_organiser() {
     failed=$((failed + 1))
   fi
 }
-
-# The icon trayer embeds: a child window of the panel with a size.
-tray_icon() {
-  local panel
-  panel=$(xwininfo -root -tree | awk '/"panel"/ {print $1; exit}')
-  [ -n "$panel" ] || return 1
-  xwininfo -tree -id "$panel" | awk '/^ +0x[0-9a-f]+ .*[0-9]+x[0-9]+\+/ {print $1}' | while read -r id; do
-    read -r _ _ w h < <(geometry "$id")
-    if [ "$(map_state "$id")" = IsViewable ] && [ "$w" -ge 8 ] && [ "$w" -le 64 ] && [ "$h" -ge 8 ] && [ "$h" -le 64 ]; then
-      echo "$id"
-      break
-    fi
-  done | tail -n 1
-}
-has_tray_icon() { [ -n "$(tray_icon)" ]; }
-no_tray_icon() { [ -z "$(tray_icon)" ]; }
 
 click_at() {  # click_at WINDOW: a left click in its middle
   local x y w h
@@ -209,8 +144,8 @@ open_tray_menu() {  # a right click on the icon
 }
 
 tray_run() {
-  start_desktop 1280x800
-  start_organiser "" || { failed=$((failed + 1)); cleanup; return; }
+  desktop 1280x800
+  start_organiser "" || { failed=$((failed + 1)); stop_pids; return; }
   shot tray-1-shown
   check "tray: no icon while the window is shown" no_tray_icon
   xdotool windowminimize "$main"
@@ -274,7 +209,7 @@ tray_run() {
     done
   fi
   stop_organiser
-  cleanup
+  stop_pids
 }
 
 # --- strip mode ------------------------------------------------------------
@@ -299,8 +234,8 @@ main_top_parked() {  # the window manager's frame top at 2
 
 strip_run() {  # strip_run WxH EXPECTED_LEFT
   local size=$1 left=$2
-  start_desktop "$size"
-  start_organiser 1 || { failed=$((failed + 1)); cleanup; return; }
+  desktop "$size"
+  start_organiser 1 || { failed=$((failed + 1)); stop_pids; return; }
   xdotool windowminimize "$main"
   check "strip $size: minimising unmaps the main window" wait_for 15 unmapped "$main"
   check "strip $size: a 380x5 strip at ($left, 0)" wait_for 15 strip_at "$left" 0
@@ -335,7 +270,7 @@ strip_run() {  # strip_run WxH EXPECTED_LEFT
   check "strip $size: ... into the strip" wait_for 15 strip_at "$left" 0
   shot "strip-$size-4-deactivated"
   stop_organiser
-  cleanup
+  stop_pids
 }
 
 case "$parts" in

@@ -38,17 +38,9 @@ fi
 organiser=$(cd "$build/bin" && pwd)/tarvokline
 mkdir -p "$out"
 
+. tools/x11_desktop.sh
 work=$(mktemp -d)
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[$i]}" 2>/dev/null || true
-    wait "${pids[$i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'stop_pids; rm -rf "$work"' EXIT
 fail() {
   echo "make_guide_screenshots: FAILED: $*" >&2
   if [ -n "${DISPLAY:-}" ]; then
@@ -59,28 +51,8 @@ fail() {
   exit 1
 }
 
-wait_for() {  # wait_for SECONDS COMMAND...: polls every 0.1 s
-  local tries=$(($1 * 10))
-  shift
-  for ((t = 0; t < tries; t++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 # --- the desktop -------------------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(tr -d '\n' <"$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' || fail "openbox did not start"
-trayer --edge bottom --align right --widthtype pixel --width 120 --height 28 \
-  --transparent false --tint 0x404040 --SetDockType true >"$work/trayer.log" 2>&1 &
-pids+=($!)
-wait_for 10 sh -c 'xwininfo -root -tree | grep -qi "\"panel\""' || fail "trayer did not start"
+start_desktop 1280x800 trayer || fail "no desktop"
 
 # The keyboard map of the server, for type_text.
 xkbcomp -w0 "$DISPLAY" "$work/keymap.xkb" 2>/dev/null || fail "xkbcomp could not read the keyboard map"
@@ -141,14 +113,6 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 unset DBUS_SESSION_BUS_ADDRESS
 
 # --- windows -------------------------------------------------------------------
-map_state() { xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Map State: //p'; }
-viewable() { [ "$(map_state "$1")" = IsViewable ]; }
-unmapped() { [ "$(map_state "$1")" != IsViewable ]; }
-geometry() {  # "X Y W H" of a window's inside on the screen
-  xwininfo -id "$1" 2>/dev/null | awk '
-    /Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
-    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
 frame_geometry() {  # "X Y W H" with the window manager's frame
   local x y w h l r t b
   read -r x y w h < <(geometry "$1")
@@ -156,14 +120,7 @@ frame_geometry() {  # "X Y W H" with the window manager's frame
     sed -n 's/.*= *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1 \2 \3 \4/p')
   echo $((x - ${l:-0})) $((y - ${t:-0})) $((w + ${l:-0} + ${r:-0})) $((h + ${t:-0} + ${b:-0}))
 }
-find_main() {  # the main window: the organiser's 870 x 520 top-level window
-  local id w h
-  for id in $(xdotool search --name 'Tarvokline' 2>/dev/null); do
-    read -r _ _ w h < <(geometry "$id")
-    if [ "$w" = 870 ] && [ "$h" = 520 ]; then echo "$id"; return 0; fi
-  done
-  return 1
-}
+find_main() { find_window 870 520; }  # the main window
 # The organiser's other visible top-level windows (dialogs, message boxes),
 # newest last.
 dialogs() {
@@ -195,22 +152,6 @@ popup_menu() {
   return 1
 }
 has_menu() { popup_menu >/dev/null; }
-
-# The icon trayer embeds: a visible child window of the panel of an icon's size.
-tray_icon() {
-  local panel id w h
-  panel=$(xwininfo -root -tree | awk '/"panel"/ {print $1; exit}')
-  [ -n "$panel" ] || return 1
-  for id in $(xwininfo -tree -id "$panel" | awk '/^ +0x[0-9a-f]+ .*[0-9]+x[0-9]+\+/ {print $1}'); do
-    read -r _ _ w h < <(geometry "$id")
-    if viewable "$id" && [ "$w" -ge 8 ] && [ "$w" -le 64 ] && [ "$h" -ge 8 ] && [ "$h" -le 64 ]; then
-      echo "$id"
-      return 0
-    fi
-  done
-  return 1
-}
-has_tray_icon() { tray_icon >/dev/null; }
 
 # start_organiser: the organiser in the program folder; waits for its window
 # (or, with "prompt", for the password box that comes first).
