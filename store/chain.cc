@@ -414,10 +414,10 @@ int RecordTable::ReclaimUnusedBlocks(const std::vector<int32_t>& firsts) {
   for (uint64_t b = 1; b < blocks; b += kChunkBlocks) {
     const uint64_t n = std::min(kChunkBlocks, blocks - b);
     chunk.resize(n * kBlockSize);
-    if ((rc = companion.ReadExact(b * kBlockSize, chunk.data(), chunk.size(), kErrCompanionAccess)) !=
-        kOk)
-      return rc;
-    for (uint64_t i = 0; i < n; ++i) next[b + i] = DecodeBlockHeader(chunk.data() + i * kBlockSize).next;
+    rc = companion.ReadExact(b * kBlockSize, chunk.data(), chunk.size(), kErrCompanionAccess);
+    if (rc != kOk) return rc;
+    for (uint64_t i = 0; i < n; ++i)
+      next[b + i] = DecodeBlockHeader(chunk.data() + i * kBlockSize).next;
   }
 
   // The blocks the values and the free list hold. Anything out of order (a

@@ -342,7 +342,8 @@ bool RecordStore::WriteField(const FieldRef& field, const OptValue& value, const
     const std::string& data = f.type == FieldType::kMemo ? std::get<std::string>(*v)
                                                           : std::get<ByteString>(*v).bytes;
     int32_t first = 0, free_after = 0;
-    if ((rc = t->WriteChain(data, GetI32(b), ChainReuse::kKeepFirst, &first, &free_after)) != kOk) return Fail(rc);
+    rc = t->WriteChain(data, GetI32(b), ChainReuse::kKeepFirst, &first, &free_after);
+    if (rc != kOk) return Fail(rc);
     if (first != GetI32(b)) {
       PutI32(b, first);
       if ((rc = t->table.Write(at, b, 4)) != kOk) return Fail(kErrWriteField);
