@@ -28,6 +28,7 @@
 #include "contacts/contact_groups.h"
 #include "contacts/pinyin_initial.h"
 #include "bench/bench_util.h"
+#include "bench/sqlite_rows.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
 #include "tables/tables.h"
@@ -35,18 +36,11 @@
 namespace {
 
 using namespace tarvok;
+using bench::Exec;
+using bench::Fail;
 using bench::Median;
 using bench::TimeMs;
 constexpr int kContacts = 10000;
-
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "contact_groups_bench: %s\n", what);
-  std::exit(1);
-}
-
-void Exec(sqlite3* db, const char* sql) {
-  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(db));
-}
 
 void SqlInitial(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const auto* p = static_cast<const char*>(sqlite3_value_blob(argv[0]));
@@ -81,12 +75,7 @@ int main(int argc, char** argv) {
     const std::string name =
         i % 50 == 0 ? "Tom" + std::to_string(i) : Utf8ToGbk(kSurnames[i % 30]) + "小明"_gbk;
     const tables::Contact c{name, "1380000" + std::to_string(1000 + i % 9000), "同事"_gbk};
-    if (!store.AddRecord(tables::RecordValues(c))) Fail("write lxr35");
-    sqlite3_bind_blob(insert, 1, c.name.data(), int(c.name.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(insert, 2, c.phone.data(), int(c.phone.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(insert, 3, c.remark.data(), int(c.remark.size()), SQLITE_STATIC);
-    sqlite3_step(insert);
-    sqlite3_reset(insert);
+    bench::AddContact(store, insert, c);
   }
   sqlite3_finalize(insert);
   Exec(db, "COMMIT");

@@ -8,10 +8,9 @@
 
 #include <sqlite3.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "bench/sqlite_rows.h"
 #include "datetime/date_time.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
@@ -23,20 +22,6 @@ inline constexpr int kDays = 3650;
 inline constexpr int kEvents = 1000;
 inline constexpr int kContacts = 10000;
 
-[[noreturn]] inline void Fail(const char* what) {
-  std::fprintf(stderr, "bench: %s\n", what);
-  std::exit(1);
-}
-
-inline void Exec(sqlite3* db, const char* sql) {
-  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(db));
-}
-
-inline sqlite3_stmt* Prepare(sqlite3* db, const char* sql) {
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(db));
-  return st;
-}
 
 inline std::string DiaryText(int i) {
   static const char* const pieces[] = {"今天天气很好，", "我们去公园散步，", "然后回家写日记。", "Notes for the day; ",
@@ -85,17 +70,7 @@ inline void MakeOrganiserData(const std::string& gbk_dir, const std::string& db_
     sqlite3_reset(diary);
   }
   if (!s.OpenTable(gbk_dir + "/data/tx35.edb")) Fail("open tx35");
-  for (int i = 0; i < kEvents; ++i) {
-    const tables::PeriodicEvent e = EventOf(i, today);
-    if (!s.AddRecord(tables::RecordValues(e))) Fail("add event");
-    const std::string& unit = tables::RecurrenceUnitText(e.unit);
-    sqlite3_bind_double(event, 1, e.start.value);
-    sqlite3_bind_int(event, 2, e.period);
-    sqlite3_bind_blob(event, 3, unit.data(), int(unit.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(event, 4, e.text.data(), int(e.text.size()), SQLITE_STATIC);
-    sqlite3_step(event);
-    sqlite3_reset(event);
-  }
+  for (int i = 0; i < kEvents; ++i) AddEvent(s, event, EventOf(i, today));
   const std::string memo = DiaryText(3);
   if (!s.OpenTable(gbk_dir + "/data/bw35.edb") || !s.AddRecord(tables::RecordValues(tables::MemoNote{memo}))) {
     Fail("add memo");
@@ -105,15 +80,7 @@ inline void MakeOrganiserData(const std::string& gbk_dir, const std::string& db_
   sqlite3_step(m);
   sqlite3_finalize(m);
   if (!s.OpenTable(gbk_dir + "/data/lxr35.edb")) Fail("open lxr35");
-  for (int i = 0; i < kContacts; ++i) {
-    const tables::Contact c = ContactOf(i);
-    if (!s.AddRecord(tables::RecordValues(c))) Fail("add contact");
-    sqlite3_bind_blob(contact, 1, c.name.data(), int(c.name.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(contact, 2, c.phone.data(), int(c.phone.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(contact, 3, c.remark.data(), int(c.remark.size()), SQLITE_STATIC);
-    sqlite3_step(contact);
-    sqlite3_reset(contact);
-  }
+  for (int i = 0; i < kContacts; ++i) AddContact(s, contact, ContactOf(i));
   sqlite3_finalize(diary);
   sqlite3_finalize(event);
   sqlite3_finalize(contact);

@@ -33,6 +33,7 @@
 
 #include "events/recurrence.h"
 #include "bench/bench_util.h"
+#include "bench/sqlite_rows.h"
 #include "platform/gbk.h"
 #include "store/record_store.h"
 #include "tables/tables.h"
@@ -43,17 +44,10 @@
 namespace {
 
 using namespace tarvok;
+using bench::Exec;
+using bench::Fail;
 using bench::Median;
 using bench::TimeMs;
-
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "week_view_bench: %s\n", what);
-  std::exit(1);
-}
-
-void Exec(sqlite3* db, const char* sql) {
-  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(db));
-}
 
 tables::RecurrenceUnit UnitOf(int i) {
   static const tables::RecurrenceUnit kUnits[] = {tables::RecurrenceUnit::kYear, tables::RecurrenceUnit::kMonth,
@@ -93,14 +87,7 @@ void MakeData(const std::string& dir, const std::string& db_path, int days, int 
   for (int i = 0; i < events; ++i) {
     const tables::PeriodicEvent e{AddToDate(today, DateUnit::kDay, -(i * 37 % 4000)), 1 + i % 9, UnitOf(i),
                                   "提醒事项"_gbk + std::to_string(i)};
-    if (!s.AddRecord(tables::RecordValues(e))) Fail("write tx35");
-    const std::string& unit = tables::RecurrenceUnitText(e.unit);
-    sqlite3_bind_double(event, 1, e.start.value);
-    sqlite3_bind_int(event, 2, e.period);
-    sqlite3_bind_blob(event, 3, unit.data(), int(unit.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(event, 4, e.text.data(), int(e.text.size()), SQLITE_STATIC);
-    sqlite3_step(event);
-    sqlite3_reset(event);
+    bench::AddEvent(s, event, e);
   }
   sqlite3_finalize(diary);
   sqlite3_finalize(event);

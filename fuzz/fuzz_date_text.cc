@@ -11,17 +11,13 @@
 #include <string_view>
 
 #include "datetime/date_time.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
-using tarvok::DateTime;
+using tarvok::fuzz::Require;
 
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "violated: %s\n", what);
-    std::abort();
-  }
-}
+using tarvok::DateTime;
 
 bool InRange(DateTime d) { return d.value >= tarvok::kMinDateTime && d.value <= tarvok::kMaxDateTime; }
 

@@ -10,15 +10,11 @@
 #include <string_view>
 
 #include "pictures/jpeg_decode.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "violated: %s\n", what);
-    std::abort();
-  }
-}
+using tarvok::fuzz::Require;
 
 }  // namespace
 

@@ -29,19 +29,16 @@
 #include "platform/file.h"
 #include "platform/gbk.h"
 #include "platform/profile_file.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
+
+using tarvok::fuzz::Require;
+using tarvok::fuzz::Spill;
 
 using tarvok::platform::kProfileReadBuffer;
 using tarvok::platform::ReadProfileString;
 using tarvok::platform::WriteProfileString;
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "violated: %s\n", what);
-    std::abort();
-  }
-}
 
 // A name and the class of names it equals; negative for one a write refuses:
 // -1 when no line of a file gives that name, -2 when one can.
@@ -96,12 +93,7 @@ struct Paths {
 // static destructor.
 const Paths& Files() {
   static const Paths* paths = [] {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string dir = std::string(base) + "/fuzz_profile_file-XXXXXX";
-    if (mkdtemp(dir.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
+    const std::string dir = tarvok::fuzz::MakeScratchFolder("fuzz_profile_file");
     auto* p = new Paths{dir, dir + "/config.ini", dir + "/config.ini-new"};
     std::atexit([] {
       unlink(Files().file.c_str());
@@ -123,17 +115,6 @@ std::string Slurp(const std::string& path, bool* exists) {
   for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) s.append(buf, size_t(n));
   close(fd);
   return s;
-}
-
-void Spill(const std::string& path, std::string_view bytes) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  Require(fd >= 0, "the input file can be made");
-  for (size_t done = 0; done < bytes.size();) {
-    const ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
-    Require(w > 0, "the input file can be written");
-    done += size_t(w);
-  }
-  close(fd);
 }
 
 bool HoldsLineBreakOrNul(std::string_view s) {

@@ -29,8 +29,10 @@
 #include "store/journal.h"
 #include "store/record_store.h"
 #include "store/table.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
+
 
 // A header may declare records of up to 2 GiB, and an appended record is
 // written whole: lawful, but seconds per input. Larger records are only read.
@@ -51,13 +53,7 @@ struct Files {
 // static destructor.
 const Files& Paths() {
   static const Files* files = [] {
-    // tmpfs where there is one: the files are rewritten for every input.
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string dir = std::string(base) + "/fuzz_table_file-XXXXXX";
-    if (mkdtemp(dir.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
+    const std::string dir = tarvok::fuzz::MakeScratchFolder("fuzz_table_file");
     tarvok::store::SetDurableJournals(false);
     auto* f = new Files{dir, {}, dir + "/t.edb", dir + "/t.edt", dir + "/u.edb"};
     for (const char* name : {"t.edb", "t.edt", "t.edb-undo", "t.edb-undo-new", "u.edb", "u.edt",

@@ -30,8 +30,12 @@
 #include <string_view>
 
 #include "platform/xls_reader.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
+
+using tarvok::fuzz::Require;
+using tarvok::fuzz::Spill;
 
 using tarvok::platform::XlsError;
 using tarvok::platform::XlsWorkbook;
@@ -39,13 +43,6 @@ using tarvok::platform::XlsWorkbook;
 // The rows read of the data sheet: enough to reach every kind of cell
 // record, few enough to keep each input fast.
 constexpr uint32_t kRowsRead = 64;
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "violated: %s\n", what);
-    std::abort();
-  }
-}
 
 struct Paths {
   std::string dir, file;
@@ -55,12 +52,7 @@ struct Paths {
 // static destructor.
 const Paths& Files() {
   static const Paths* paths = [] {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string dir = std::string(base) + "/fuzz_xls_reader-XXXXXX";
-    if (mkdtemp(dir.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
+    const std::string dir = tarvok::fuzz::MakeScratchFolder("fuzz_xls_reader");
     auto* p = new Paths{dir, dir + "/input.xls"};
     std::atexit([] {
       unlink(Files().file.c_str());
@@ -69,17 +61,6 @@ const Paths& Files() {
     return p;
   }();
   return *paths;
-}
-
-void Spill(const std::string& path, std::string_view bytes) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  Require(fd >= 0, "the input file can be made");
-  for (size_t done = 0; done < bytes.size();) {
-    const ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
-    Require(w > 0, "the input file can be written");
-    done += size_t(w);
-  }
-  close(fd);
 }
 
 }  // namespace

@@ -76,6 +76,12 @@ class CheckTest : public ::testing::Test {
     args.push_back(dir_.Path("t.edb"));
     return RunEdb(dir_, args);
   }
+  // Checks the table made of these bytes.
+  RunResult CheckBytes(const std::string& table, const std::string& companion) {
+    WriteFileBytes(dir_.Path("t.edb"), table);
+    WriteFileBytes(dir_.Path("t.edt"), companion);
+    return Check();
+  }
 
   TempDir dir_;
 };
@@ -154,9 +160,7 @@ TEST_F(CheckTest, EachDamageGivesItsLine) {
     SCOPED_TRACE(d.name);
     std::string t = table, c = companion;
     d.edit(&t, &c);
-    WriteFileBytes(dir_.Path("t.edb"), t);
-    WriteFileBytes(dir_.Path("t.edt"), c);
-    RunResult r = Check();
+    RunResult r = CheckBytes(t, c);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_THAT(Lines(r.out), Contains(d.line)) << r.out;
   }
@@ -183,9 +187,7 @@ TEST_F(CheckTest, UnusedSpaceIsListedButPasses) {
     SCOPED_TRACE(d.name);
     std::string t = table, c = companion;
     d.edit(&t, &c);
-    WriteFileBytes(dir_.Path("t.edb"), t);
-    WriteFileBytes(dir_.Path("t.edt"), c);
-    RunResult r = Check();
+    RunResult r = CheckBytes(t, c);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Lines(r.out), std::vector<std::string>{d.line});
   }
@@ -193,9 +195,7 @@ TEST_F(CheckTest, UnusedSpaceIsListedButPasses) {
   std::string c = companion;
   PutI32At(&c, Used(3), 7);
   c.append(100, '\0');
-  WriteFileBytes(dir_.Path("t.edb"), table);
-  WriteFileBytes(dir_.Path("t.edt"), c);
-  RunResult r = Check();
+  RunResult r = CheckBytes(table, c);
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(Lines(r.out), Contains("unused: companion file: length 4708, expected 4608 for 9 blocks"));
 }
